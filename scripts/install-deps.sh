@@ -1,0 +1,35 @@
+#!/bin/sh
+# Installs what this machine lacks for a group of make targets, as Debian
+# packages. Usage: install-deps.sh build|windows|wine ...
+# Runs apt-get only when something is missing; needs root (or sudo) then.
+set -eu
+
+missing=""
+need_i386=no
+
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+want() { have_pkg "$1" || missing="$missing $1"; }
+
+for group in "$@"; do
+    case "$group" in
+    build)
+        for p in g++ gcc make cmake ninja-build googletest libgtest-dev binutils util-linux; do want "$p"; done ;;
+    windows)
+        for p in g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686; do want "$p"; done ;;
+    wine)
+        want wine64
+        want wine
+        if ! have_pkg wine32:i386; then missing="$missing wine32:i386"; need_i386=yes; fi ;;
+    *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
+    esac
+done
+
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+echo "Installing:$missing"
+if [ "$need_i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+fi
+$SUDO apt-get update -q
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing
