@@ -6,11 +6,11 @@ namespace korvo::os {
 
 bool IsNumericHost(const char* text) {
     if (!text) return false;
-    if (SystemIsNumericHost(text, false)) return true;
+    if (text[0] != '[') return SystemIsNumericHost(text, false);
 
-    // "[v6]" or "[v6]:port": some resolvers take the bracketed form as numeric
-    // and some refuse it; the address rules above accept it on every system.
-    if (text[0] != '[') return false;
+    // "[v6]" or "[v6]:port". Resolvers disagree about the bracketed form (some
+    // refuse it, some ignore what follows the bracket), so it is read here,
+    // the same way on every system.
     const char* close = std::strchr(text, ']');
     if (!close) return false;
     size_t innerLength = static_cast<size_t>(close - text - 1);
