@@ -72,7 +72,8 @@ bool ParseIPv4WithPort(const char* text, uint16_t& port);
 // True when the resolver reads text as a numeric address of any family
 // without looking anything up (getaddrinfo with AI_NUMERICHOST). A bracketed
 // IPv6 address with an optional decimal port, "[v6]" or "[v6]:port", counts
-// as numeric, and nothing else in brackets does, the same on both systems. Needs the socket library started.
+// as numeric, and nothing else in brackets does, the same on both systems.
+// Needs the socket library started.
 bool IsNumericHost(const char* text);
 
 // The resolver's own numeric check behind IsNumericHost (one per OS), limited
