@@ -65,6 +65,19 @@ bool ReadPart(const char*& p, uint32_t& value) {
     return true;
 }
 
+int32_t Receive(SocketHandle socket, void* buffer, uint32_t capacity, int flags) {
+    if (capacity > INT32_MAX) capacity = INT32_MAX;
+    ssize_t n;
+    do {
+        n = ::recv(Fd(socket), buffer, capacity, flags);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        RecordErrno();
+        return -1;
+    }
+    return static_cast<int32_t>(n);
+}
+
 } // namespace
 
 int32_t SocketsStartup(uint16_t& version) {
@@ -164,29 +177,11 @@ int32_t SocketSend(SocketHandle socket, const void* data, uint32_t length) {
 }
 
 int32_t SocketRecv(SocketHandle socket, void* buffer, uint32_t capacity) {
-    if (capacity > INT32_MAX) capacity = INT32_MAX;
-    ssize_t n;
-    do {
-        n = ::recv(Fd(socket), buffer, capacity, 0);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        RecordErrno();
-        return -1;
-    }
-    return static_cast<int32_t>(n);
+    return Receive(socket, buffer, capacity, 0);
 }
 
 int32_t SocketPeek(SocketHandle socket, void* buffer, uint32_t capacity) {
-    if (capacity > INT32_MAX) capacity = INT32_MAX;
-    ssize_t n;
-    do {
-        n = ::recv(Fd(socket), buffer, capacity, MSG_PEEK);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        RecordErrno();
-        return -1;
-    }
-    return static_cast<int32_t>(n);
+    return Receive(socket, buffer, capacity, MSG_PEEK);
 }
 
 bool SocketShutdown(SocketHandle socket) {

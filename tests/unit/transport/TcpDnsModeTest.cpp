@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "OwnedText.h"
 #include "PosixPeer.h"
 #include "korvocomm.h"
 #include "transport/CTcpNetwLayer.h"
@@ -42,12 +43,6 @@ struct Outcome {
     int32_t unresolvable;      // a name the resolver does not know
 };
 
-std::unique_ptr<char[]> Text(const char* s) {
-    std::unique_ptr<char[]> p(new char[std::strlen(s) + 1]);
-    std::memcpy(p.get(), s, std::strlen(s) + 1);
-    return p;
-}
-
 bool WriteFile(const std::string& path, const char* text) {
     FILE* f = std::fopen(path.c_str(), "w");
     if (!f) return false;
@@ -56,7 +51,7 @@ bool WriteFile(const std::string& path, const char* text) {
 }
 
 int32_t OpenIn(uint32_t mode, const char* host, uint16_t port) {
-    CTcpNetwLayer tcp(Text(host), port);
+    CTcpNetwLayer tcp(test::OwnedText(host), port);
     tcp.SetOption(OPTION_DNS_CONNECT_MODE, mode);
     return tcp.Open();
 }

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "OwnedText.h"
 #include "PosixPeer.h"
 #include "ScriptedTransport.h"
 #include "TestClock.h"
@@ -25,12 +26,6 @@ namespace korvo {
 namespace {
 
 using test::LoopbackListener;
-
-std::unique_ptr<char[]> Text(const char* s) {
-    std::unique_ptr<char[]> p(new char[std::strlen(s) + 1]);
-    std::memcpy(p.get(), s, std::strlen(s) + 1);
-    return p;
-}
 
 const uint8_t* Bytes(const std::string& s) {
     return reinterpret_cast<const uint8_t*>(s.data());
@@ -66,13 +61,29 @@ protected:
         ASSERT_GE(peer, 0);
     }
 
+    // Connects tcp to a peer with small buffers on both ends, so that a
+    // 2500-byte request does not fit in one send while the peer lags behind.
+    void ConnectSmall(std::unique_ptr<CTcpNetwLayer>& tcp) {
+        small.reset(new LoopbackListener("127.0.0.1", 0, 2048));
+        ASSERT_TRUE(small->ok());
+        tcp.reset(new CTcpNetwLayer(test::OwnedText("127.0.0.1"), small->Port()));
+        ASSERT_EQ(tcp->Open(), 0);
+        peer = small->Accept();
+        ASSERT_GE(peer, 0);
+        int client = test::FindClientSocketOf(peer);
+        ASSERT_GE(client, 0);
+        int sendBuffer = 2048;
+        ASSERT_EQ(setsockopt(client, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer), 0);
+    }
+
     bool wasStarted = false;
     LoopbackListener listener;
+    std::unique_ptr<LoopbackListener> small;
     int peer = -1;
 };
 
 TEST_F(TcpTest, CommandExchangeThroughASession) {
-    CTcpNetwLayer tcp(Text("127.0.0.1"), listener.Port());
+    CTcpNetwLayer tcp(test::OwnedText("127.0.0.1"), listener.Port());
     CommandSession session(&tcp);
     std::vector<std::string> requests;
     std::thread printer([&] {
@@ -98,7 +109,7 @@ TEST_F(TcpTest, CommandExchangeThroughASession) {
 }
 
 TEST_F(TcpTest, ReceiveHandsOverWhatArrivedAndNeverWaits) {
-    CTcpNetwLayer tcp(Text("127.0.0.1"), listener.Port());
+    CTcpNetwLayer tcp(test::OwnedText("127.0.0.1"), listener.Port());
     Connect(tcp);
     uint8_t buffer[64];
     EXPECT_EQ(tcp.BytesAvailable(), 0u);
@@ -117,7 +128,7 @@ TEST_F(TcpTest, ReceiveHandsOverWhatArrivedAndNeverWaits) {
 }
 
 TEST_F(TcpTest, PurgeDiscardsEverythingAndPeekIsCapped) {
-    CTcpNetwLayer tcp(Text("127.0.0.1"), listener.Port());
+    CTcpNetwLayer tcp(test::OwnedText("127.0.0.1"), listener.Port());
     Connect(tcp);
     ASSERT_TRUE(test::WriteAll(peer, std::string(5000, 'j')));
     // Everything has reached our side once the peer's send queue is empty.
@@ -140,18 +151,9 @@ TEST_F(TcpTest, PurgeDiscardsEverythingAndPeekIsCapped) {
 }
 
 TEST_F(TcpTest, LongRequestArrivesWholeWhenThePeerReadsSlowly) {
-    // Small buffers on both ends, so that a 2500-byte request does not fit
-    // in one send while the peer lags behind.
-    LoopbackListener small("127.0.0.1", 0, 2048);
-    ASSERT_TRUE(small.ok());
-    CTcpNetwLayer tcp(Text("127.0.0.1"), small.Port());
-    ASSERT_EQ(tcp.Open(), 0);
-    peer = small.Accept();
-    ASSERT_GE(peer, 0);
-    int client = test::FindClientSocketOf(peer);
-    ASSERT_GE(client, 0);
-    int sendBuffer = 2048;
-    ASSERT_EQ(setsockopt(client, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer), 0);
+    std::unique_ptr<CTcpNetwLayer> tcp;
+    ConnectSmall(tcp);
+    if (HasFatalFailure()) return;
 
     constexpr int kMessages = 20;
     std::string all;
@@ -176,23 +178,16 @@ TEST_F(TcpTest, LongRequestArrivesWholeWhenThePeerReadsSlowly) {
         }
     });
     for (int m = 0; m < kMessages; ++m)
-        EXPECT_EQ(tcp.Send(Bytes(all) + m * 2500, 2500), 0) << "message " << m;
+        EXPECT_EQ(tcp->Send(Bytes(all) + m * 2500, 2500), 0) << "message " << m;
     reader.join();
     ASSERT_EQ(received.size(), all.size());
     EXPECT_TRUE(received == all);
 }
 
 TEST_F(TcpTest, SendGivesUpOnAPeerThatNeverReads) {
-    LoopbackListener small("127.0.0.1", 0, 2048);
-    ASSERT_TRUE(small.ok());
-    CTcpNetwLayer tcp(Text("127.0.0.1"), small.Port());
-    ASSERT_EQ(tcp.Open(), 0);
-    peer = small.Accept();
-    ASSERT_GE(peer, 0);
-    int client = test::FindClientSocketOf(peer);
-    ASSERT_GE(client, 0);
-    int sendBuffer = 2048;
-    setsockopt(client, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+    std::unique_ptr<CTcpNetwLayer> tcp;
+    ConnectSmall(tcp);
+    if (HasFatalFailure()) return;
 
     test::TestClock clock;
     const std::string message(2500, 'z');
@@ -200,7 +195,7 @@ TEST_F(TcpTest, SendGivesUpOnAPeerThatNeverReads) {
     uint32_t waited = 0;
     for (int m = 0; m < 1000 && result == 0; ++m) {
         uint32_t before = clock.SleptMs();
-        result = tcp.Send(Bytes(message), Size(message));
+        result = tcp->Send(Bytes(message), Size(message));
         waited = clock.SleptMs() - before;
     }
     EXPECT_EQ(result, APP_CAN_NOT_SEND_DATA);
@@ -209,7 +204,7 @@ TEST_F(TcpTest, SendGivesUpOnAPeerThatNeverReads) {
 }
 
 TEST_F(TcpTest, PeerThatClosesLooksIdleThenSendFails) {
-    CTcpNetwLayer tcp(Text("127.0.0.1"), listener.Port());
+    CTcpNetwLayer tcp(test::OwnedText("127.0.0.1"), listener.Port());
     Connect(tcp);
     close(peer);
     peer = -1;
@@ -236,7 +231,7 @@ TEST_F(TcpTest, PeerThatClosesLooksIdleThenSendFails) {
 }
 
 TEST_F(TcpTest, CloseEndsTheConnectionAndOpenConnectsAgain) {
-    CTcpNetwLayer tcp(Text("127.0.0.1"), listener.Port());
+    CTcpNetwLayer tcp(test::OwnedText("127.0.0.1"), listener.Port());
     Connect(tcp);
     EXPECT_EQ(tcp.Close(), 0);
     EXPECT_FALSE(tcp.IsOpen());
@@ -256,13 +251,13 @@ TEST_F(TcpTest, CloseEndsTheConnectionAndOpenConnectsAgain) {
 
 TEST_F(TcpTest, OpenFailures) {
     {
-        CTcpNetwLayer tcp(Text("127.0.0.1"), test::UnusedPort());
+        CTcpNetwLayer tcp(test::OwnedText("127.0.0.1"), test::UnusedPort());
         EXPECT_EQ(tcp.Open(), APP_TCP_CONNECTION_REFUSED);
         EXPECT_FALSE(tcp.IsOpen());
     }
     {
         socketsStarted.store(false);
-        CTcpNetwLayer tcp(Text("127.0.0.1"), listener.Port());
+        CTcpNetwLayer tcp(test::OwnedText("127.0.0.1"), listener.Port());
         EXPECT_EQ(tcp.Open(), APP_TCP_SOCKET_INIT_ERROR);
         EXPECT_FALSE(listener.HasPendingConnection());
         socketsStarted.store(true);
