@@ -1,0 +1,26 @@
+// Pseudo-terminals for the simulator's USB front end: the simulator holds the
+// master, an application opens the slave through a symlink as if it were the
+// printer's virtual COM port. POSIX only.
+#pragma once
+
+#include <cstddef>
+
+namespace korvo::os {
+
+struct PseudoTerminal {
+    int master = -1;
+    char slavePath[128] = {};
+};
+
+// Opens a master (non-blocking) and puts the line into raw mode, so bytes
+// pass unchanged whatever the opener does first.
+bool OpenPseudoTerminal(PseudoTerminal& pty, char* error, size_t errorSize);
+
+// Makes path a symlink to target, replacing an existing symlink at once; any
+// other existing file is left alone and reported.
+bool PlaceSymlink(const char* target, const char* path, char* error, size_t errorSize);
+
+// Removes path if it is still a symlink to target.
+void RemoveSymlink(const char* path, const char* target);
+
+} // namespace korvo::os
