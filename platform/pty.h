@@ -16,6 +16,13 @@ struct PseudoTerminal {
 // pass unchanged whatever the opener does first.
 bool OpenPseudoTerminal(PseudoTerminal& pty, char* error, size_t errorSize);
 
+// A second handle on the slave side, opened by the simulator itself to see
+// whether the application has read what was sent (-1 when it cannot be
+// opened, for example while the application holds the line exclusively).
+int OpenSlaveWatch(const char* slavePath);
+// Bytes sent to the slave side and not read yet, or -1.
+int UnreadBytes(int slaveWatch);
+
 // Makes path a symlink to target, replacing an existing symlink at once; any
 // other existing file is left alone and reported.
 bool PlaceSymlink(const char* target, const char* path, char* error, size_t errorSize);

@@ -25,6 +25,12 @@ constexpr int32_t kProbeMs = 20;
 // The longest single wait while answers are scheduled: the clock may be a
 // test clock that other threads move on.
 constexpr int32_t kScheduledWaitCap = 50;
+// A restarting printer's USB device disappears only after the application
+// has read the last answer (or after a short while when that cannot be seen,
+// and at most after the longer time). Counted on the system's own clock.
+constexpr uint32_t kRestartGraceMs = 300;
+constexpr uint32_t kRestartLimitMs = 2000;
+constexpr int32_t kClosingPollMs = 5;
 
 } // namespace
 
@@ -57,6 +63,10 @@ struct Simulator::Pty {
     Peer peer;
     bool hungUp = false;
     uint32_t lastProbe = 0;
+    bool closing = false; // the device goes away once the last answer is read
+    int watch = os::kNoStream;
+    bool sawUnread = false;
+    uint32_t closeStarted = 0;
 };
 
 std::string Endpoint::Describe() const {
@@ -163,12 +173,13 @@ bool Simulator::RecreatePty(Pty& pty, std::string& error) {
         error = reason;
         return false;
     }
-    os::StreamClose(pty.terminal.master);
-    pty.terminal = fresh;
     {
         std::lock_guard<std::mutex> lock(mutex);
         endpoints[pty.endpoint].device = fresh.slavePath;
     }
+    // Closed last: whoever sees the old device go finds the new one in place.
+    os::StreamClose(pty.terminal.master);
+    pty.terminal = fresh;
     pty.peer.Reset();
     pty.peer.stream = fresh.master;
     pty.peer.pty = &pty;
@@ -191,6 +202,7 @@ void Simulator::Stop() {
     for (auto& listener : listeners) os::StreamClose(listener->info.stream);
     listeners.clear();
     for (auto& pty : ptys) {
+        os::StreamClose(pty->watch);
         os::StreamClose(pty->terminal.master);
         os::RemoveSymlink(pty->path.c_str(), pty->terminal.slavePath);
     }
@@ -314,16 +326,41 @@ void Simulator::ClosePeer(Peer& peer, const char* why) {
         journal.Note(peer.id, why);
     }
     if (peer.pty) {
-        std::string error;
-        if (!RecreatePty(*peer.pty, error)) {
-            std::lock_guard<std::mutex> lock(mutex);
-            journal.Note(peer.id, error.c_str());
+        Pty& pty = *peer.pty;
+        if (pty.hungUp) {
+            pty.closeStarted = os::SystemTickCount() - kRestartLimitMs;
+            pty.closing = true;
+            FinishPtyClose(pty);
+            return;
         }
+        pty.closing = true;
+        pty.sawUnread = false;
+        pty.watch = os::OpenSlaveWatch(pty.terminal.slavePath);
+        pty.closeStarted = os::SystemTickCount();
+        FinishPtyClose(pty);
         return;
     }
     os::StreamClose(peer.stream);
     peer.stream = os::kNoStream;
     peer.closed = true;
+}
+
+void Simulator::FinishPtyClose(Pty& pty) {
+    // Written bytes reach the slave's queue a moment later, so an empty queue
+    // tells that they were read only once they have been seen there.
+    uint32_t elapsed = os::SystemTickCount() - pty.closeStarted;
+    int unread = pty.watch >= 0 ? os::UnreadBytes(pty.watch) : -1;
+    if (unread > 0) pty.sawUnread = true;
+    bool read = (pty.sawUnread && unread == 0) || elapsed >= kRestartGraceMs;
+    if (!read && elapsed < kRestartLimitMs) return;
+    os::StreamClose(pty.watch);
+    pty.watch = os::kNoStream;
+    pty.closing = false;
+    std::string error;
+    if (!RecreatePty(pty, error)) {
+        std::lock_guard<std::mutex> lock(mutex);
+        journal.Note(pty.peer.id, error.c_str());
+    }
 }
 
 void Simulator::ProbePty(Pty& pty, uint32_t now) {
@@ -413,7 +450,7 @@ void Simulator::Flush(Peer& peer, uint32_t now) {
 
 void Simulator::ServicePeer(Peer& peer, uint32_t now) {
     for (;;) {
-        if (peer.closed || (peer.pty && peer.pty->hungUp)) return;
+        if (peer.closed || (peer.pty && (peer.pty->hungUp || peer.pty->closing))) return;
         if (peer.output.Active()) {
             Flush(peer, now);
             if (peer.closed || (peer.pty && peer.pty->hungUp)) return;
@@ -451,15 +488,18 @@ void Simulator::Loop() {
             if (wait >= 0 && (timeout < 0 || wait < timeout)) timeout = wait;
         };
         for (auto& peer : peers) consider(*peer);
-        bool probing = false;
+        bool probing = false, closing = false;
         for (auto& pty : ptys) {
-            if (pty->hungUp) {
+            if (pty->closing) {
+                closing = true;
+            } else if (pty->hungUp) {
                 probing = true;
             } else {
                 consider(pty->peer);
             }
         }
         if (probing && (timeout < 0 || timeout > kProbeMs)) timeout = kProbeMs;
+        if (closing && (timeout < 0 || timeout > kClosingPollMs)) timeout = kClosingPollMs;
         if (timeout > kScheduledWaitCap) timeout = kScheduledWaitCap;
 
         if (os::PollStreams(items.data(), static_cast<uint32_t>(items.size()), timeout) < 0) {
@@ -477,8 +517,13 @@ void Simulator::Loop() {
         }
 
         now = TickCount();
-        for (auto& pty : ptys)
-            if (pty->hungUp) ProbePty(*pty, now);
+        for (auto& pty : ptys) {
+            if (pty->closing) {
+                FinishPtyClose(*pty);
+            } else if (pty->hungUp) {
+                ProbePty(*pty, now);
+            }
+        }
         for (auto& peer : peers) ServicePeer(*peer, now);
         for (auto& pty : ptys) ServicePeer(pty->peer, now);
 

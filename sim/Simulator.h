@@ -103,6 +103,7 @@ private:
     void ClosePeer(Peer& peer, const char* why);
     void PeerGone(Peer& peer);
     void ProbePty(Pty& pty, uint32_t now);
+    void FinishPtyClose(Pty& pty);
     void SaveStateIfChanged();
     uint32_t DueTime(const Reply& reply, uint32_t now) const;
 

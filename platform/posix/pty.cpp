@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -28,6 +29,15 @@ bool OpenPseudoTerminal(PseudoTerminal& pty, char* error, size_t errorSize) {
     ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
     pty.master = m;
     return true;
+}
+
+int OpenSlaveWatch(const char* slavePath) {
+    return ::open(slavePath, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+}
+
+int UnreadBytes(int slaveWatch) {
+    int count = 0;
+    return ::ioctl(slaveWatch, FIONREAD, &count) == 0 ? count : -1;
 }
 
 bool PlaceSymlink(const char* target, const char* path, char* error, size_t errorSize) {
