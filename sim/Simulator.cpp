@@ -30,7 +30,7 @@ constexpr int32_t kScheduledWaitCap = 50;
 // and at most after the longer time). Counted on the system's own clock.
 constexpr uint32_t kRestartGraceMs = 300;
 constexpr uint32_t kRestartLimitMs = 2000;
-constexpr int32_t kClosingPollMs = 5;
+constexpr int32_t kRetiringPollMs = 5;
 
 } // namespace
 
@@ -63,10 +63,15 @@ struct Simulator::Pty {
     Peer peer;
     bool hungUp = false;
     uint32_t lastProbe = 0;
-    bool closing = false; // the device goes away once the last answer is read
+};
+
+// The device of a printer that restarted: it stays until the application has
+// read the last answer, while a new device already stands behind the path.
+struct Simulator::Retiring {
+    int master = os::kNoStream;
     int watch = os::kNoStream;
     bool sawUnread = false;
-    uint32_t closeStarted = 0;
+    uint32_t started = 0;
 };
 
 std::string Endpoint::Describe() const {
@@ -159,12 +164,13 @@ bool Simulator::OpenUsb(const std::string& path, std::string& error) {
     endpoints.push_back(Endpoint{Endpoint::Kind::Usb, "", 0, path, ""});
     Pty& p = *pty;
     ptys.push_back(std::move(pty));
-    return RecreatePty(p, error);
+    return RecreatePty(p, false, error);
 }
 
 // A fresh pseudo-terminal behind the symlink. Whoever held the old one sees
-// its device go away, as when a printer on USB restarts.
-bool Simulator::RecreatePty(Pty& pty, std::string& error) {
+// its device go away, as when a printer on USB restarts; with graceful set
+// that happens only once the last answer has been read.
+bool Simulator::RecreatePty(Pty& pty, bool graceful, std::string& error) {
     os::PseudoTerminal fresh;
     char reason[256];
     if (!os::OpenPseudoTerminal(fresh, reason, sizeof reason) ||
@@ -177,8 +183,14 @@ bool Simulator::RecreatePty(Pty& pty, std::string& error) {
         std::lock_guard<std::mutex> lock(mutex);
         endpoints[pty.endpoint].device = fresh.slavePath;
     }
-    // Closed last: whoever sees the old device go finds the new one in place.
-    os::StreamClose(pty.terminal.master);
+    if (pty.terminal.master != os::kNoStream) {
+        Retiring old;
+        old.master = pty.terminal.master;
+        old.watch = graceful ? os::OpenSlaveWatch(pty.terminal.slavePath) : os::kNoStream;
+        old.started = os::SystemTickCount() - (graceful ? 0 : kRestartLimitMs);
+        retiring.push_back(old);
+        RetireDevices();
+    }
     pty.terminal = fresh;
     pty.peer.Reset();
     pty.peer.stream = fresh.master;
@@ -186,6 +198,24 @@ bool Simulator::RecreatePty(Pty& pty, std::string& error) {
     pty.peer.id = nextConnection++;
     pty.hungUp = false;
     return true;
+}
+
+// Written bytes reach the slave's queue a moment later, so an empty queue
+// tells that they were read only once they have been seen there.
+void Simulator::RetireDevices() {
+    for (auto it = retiring.begin(); it != retiring.end();) {
+        uint32_t elapsed = os::SystemTickCount() - it->started;
+        int unread = it->watch >= 0 ? os::UnreadBytes(it->watch) : -1;
+        if (unread > 0) it->sawUnread = true;
+        bool read = (it->sawUnread && unread == 0) || elapsed >= kRestartGraceMs;
+        if (!read && elapsed < kRestartLimitMs) {
+            ++it;
+            continue;
+        }
+        os::StreamClose(it->watch);
+        os::StreamClose(it->master);
+        it = retiring.erase(it);
+    }
 }
 
 void Simulator::Wake() {
@@ -202,11 +232,15 @@ void Simulator::Stop() {
     for (auto& listener : listeners) os::StreamClose(listener->info.stream);
     listeners.clear();
     for (auto& pty : ptys) {
-        os::StreamClose(pty->watch);
         os::StreamClose(pty->terminal.master);
         os::RemoveSymlink(pty->path.c_str(), pty->terminal.slavePath);
     }
     ptys.clear();
+    for (Retiring& old : retiring) {
+        os::StreamClose(old.watch);
+        os::StreamClose(old.master);
+    }
+    retiring.clear();
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (!options.stateFile.empty()) {
@@ -312,7 +346,7 @@ void Simulator::PeerGone(Peer& peer) {
         // The opener closed the device; the next one is a new connection.
         peer.Reset();
         peer.pty->hungUp = true;
-        peer.pty->lastProbe = TickCount();
+        peer.pty->lastProbe = os::SystemTickCount();
         return;
     }
     os::StreamClose(peer.stream);
@@ -326,18 +360,11 @@ void Simulator::ClosePeer(Peer& peer, const char* why) {
         journal.Note(peer.id, why);
     }
     if (peer.pty) {
-        Pty& pty = *peer.pty;
-        if (pty.hungUp) {
-            pty.closeStarted = os::SystemTickCount() - kRestartLimitMs;
-            pty.closing = true;
-            FinishPtyClose(pty);
-            return;
+        std::string error;
+        if (!RecreatePty(*peer.pty, !peer.pty->hungUp, error)) {
+            std::lock_guard<std::mutex> lock(mutex);
+            journal.Note(peer.id, error.c_str());
         }
-        pty.closing = true;
-        pty.sawUnread = false;
-        pty.watch = os::OpenSlaveWatch(pty.terminal.slavePath);
-        pty.closeStarted = os::SystemTickCount();
-        FinishPtyClose(pty);
         return;
     }
     os::StreamClose(peer.stream);
@@ -345,25 +372,10 @@ void Simulator::ClosePeer(Peer& peer, const char* why) {
     peer.closed = true;
 }
 
-void Simulator::FinishPtyClose(Pty& pty) {
-    // Written bytes reach the slave's queue a moment later, so an empty queue
-    // tells that they were read only once they have been seen there.
-    uint32_t elapsed = os::SystemTickCount() - pty.closeStarted;
-    int unread = pty.watch >= 0 ? os::UnreadBytes(pty.watch) : -1;
-    if (unread > 0) pty.sawUnread = true;
-    bool read = (pty.sawUnread && unread == 0) || elapsed >= kRestartGraceMs;
-    if (!read && elapsed < kRestartLimitMs) return;
-    os::StreamClose(pty.watch);
-    pty.watch = os::kNoStream;
-    pty.closing = false;
-    std::string error;
-    if (!RecreatePty(pty, error)) {
-        std::lock_guard<std::mutex> lock(mutex);
-        journal.Note(pty.peer.id, error.c_str());
-    }
-}
-
-void Simulator::ProbePty(Pty& pty, uint32_t now) {
+// Counted on the system's clock: the opener's coming is no matter of the
+// simulated time.
+void Simulator::ProbePty(Pty& pty) {
+    uint32_t now = os::SystemTickCount();
     if (static_cast<uint32_t>(now - pty.lastProbe) < static_cast<uint32_t>(kProbeMs)) return;
     pty.lastProbe = now;
     os::PollItem item{pty.terminal.master, true, false, false, false, false};
@@ -450,7 +462,7 @@ void Simulator::Flush(Peer& peer, uint32_t now) {
 
 void Simulator::ServicePeer(Peer& peer, uint32_t now) {
     for (;;) {
-        if (peer.closed || (peer.pty && (peer.pty->hungUp || peer.pty->closing))) return;
+        if (peer.closed || (peer.pty && peer.pty->hungUp)) return;
         if (peer.output.Active()) {
             Flush(peer, now);
             if (peer.closed || (peer.pty && peer.pty->hungUp)) return;
@@ -470,7 +482,7 @@ void Simulator::Loop() {
     std::vector<Peer*> itemPeers;
     while (!stopping) {
         if (watchSignals && os::StopRequested()) break;
-        uint32_t now = TickCount();
+        uint32_t now = Now();
         items.clear();
         itemPeers.clear();
         items.push_back({wake->Stream(), true, false, false, false, false});
@@ -488,18 +500,17 @@ void Simulator::Loop() {
             if (wait >= 0 && (timeout < 0 || wait < timeout)) timeout = wait;
         };
         for (auto& peer : peers) consider(*peer);
-        bool probing = false, closing = false;
+        bool probing = false;
         for (auto& pty : ptys) {
-            if (pty->closing) {
-                closing = true;
-            } else if (pty->hungUp) {
+            if (pty->hungUp) {
                 probing = true;
             } else {
                 consider(pty->peer);
             }
         }
         if (probing && (timeout < 0 || timeout > kProbeMs)) timeout = kProbeMs;
-        if (closing && (timeout < 0 || timeout > kClosingPollMs)) timeout = kClosingPollMs;
+        if (!retiring.empty() && (timeout < 0 || timeout > kRetiringPollMs))
+            timeout = kRetiringPollMs;
         if (timeout > kScheduledWaitCap) timeout = kScheduledWaitCap;
 
         if (os::PollStreams(items.data(), static_cast<uint32_t>(items.size()), timeout) < 0) {
@@ -516,14 +527,10 @@ void Simulator::Loop() {
             if (items[i].readable || items[i].hangUp) ReadPeer(*peer);
         }
 
-        now = TickCount();
-        for (auto& pty : ptys) {
-            if (pty->closing) {
-                FinishPtyClose(*pty);
-            } else if (pty->hungUp) {
-                ProbePty(*pty, now);
-            }
-        }
+        now = Now();
+        RetireDevices();
+        for (auto& pty : ptys)
+            if (pty->hungUp) ProbePty(*pty);
         for (auto& peer : peers) ServicePeer(*peer, now);
         for (auto& pty : ptys) ServicePeer(pty->peer, now);
 

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clock.h"
 #include "sim/FaultPlan.h"
 #include "sim/Journal.h"
 #include "sim/PrinterModel.h"
@@ -33,6 +34,9 @@ struct SimulatorOptions {
     std::string faultsFile;
     std::string stateFile;
     double speed = 0; // response times: 0 at once, 1 like the printer
+    // The clock that times answers; nullptr is the process's clock
+    // (TickCount), which a test clock may stand in for.
+    ClockSource* clock = nullptr;
 };
 
 struct Endpoint {
@@ -89,12 +93,14 @@ private:
     struct Peer;
     struct Listener;
     struct Pty;
+    struct Retiring;
 
     void Loop();
     void Wake();
     bool OpenTcp(const std::string& spec, std::string& error);
     bool OpenUsb(const std::string& path, std::string& error);
-    bool RecreatePty(Pty& pty, std::string& error);
+    bool RecreatePty(Pty& pty, bool graceful, std::string& error);
+    void RetireDevices();
     void AcceptPeers(Listener& listener);
     void ReadPeer(Peer& peer);
     void ServicePeer(Peer& peer, uint32_t now);
@@ -102,10 +108,10 @@ private:
     void Flush(Peer& peer, uint32_t now);
     void ClosePeer(Peer& peer, const char* why);
     void PeerGone(Peer& peer);
-    void ProbePty(Pty& pty, uint32_t now);
-    void FinishPtyClose(Pty& pty);
+    void ProbePty(Pty& pty);
     void SaveStateIfChanged();
     uint32_t DueTime(const Reply& reply, uint32_t now) const;
+    uint32_t Now() const { return options.clock ? options.clock->Now() : TickCount(); }
 
     SimulatorOptions options;
     std::mutex mutex; // guards model, faults, journal, speed
@@ -116,6 +122,7 @@ private:
     std::vector<std::unique_ptr<Listener>> listeners;
     std::vector<std::unique_ptr<Pty>> ptys;
     std::vector<std::unique_ptr<Peer>> peers;
+    std::vector<Retiring> retiring;
     std::unique_ptr<os::WakeHandle> wake;
     std::thread thread;
     double speed = 0;
