@@ -252,10 +252,13 @@ void Simulator::Stop() {
     running = false;
 }
 
-void Simulator::RunUntilSignalled() {
+void Simulator::WatchStopSignals() {
     os::CatchStopSignals(wake.get());
     watchSignals = true;
     Wake();
+}
+
+void Simulator::WaitForStopSignal() {
     if (thread.joinable()) thread.join();
     Stop();
 }

@@ -61,8 +61,11 @@ public:
     // Stops serving, closes every connection, removes the symlinks and saves
     // the state. Safe to call twice.
     void Stop();
-    // Serves until SIGINT or SIGTERM, then stops (korvosim's main loop).
-    void RunUntilSignalled();
+    // Turns SIGINT and SIGTERM into a request to stop (korvosim's main);
+    // installed before the endpoints are announced, so no signal is lost.
+    void WatchStopSignals();
+    // Serves until such a signal arrives, then stops.
+    void WaitForStopSignal();
 
     std::vector<Endpoint> Endpoints();
     // The bound port of the first TCP front end (0 when there is none).

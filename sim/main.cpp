@@ -23,10 +23,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "korvosim: %s\n", error.c_str());
         return 1;
     }
+    simulator.WatchStopSignals();
     for (const Endpoint& e : simulator.Endpoints()) std::printf("korvosim: %s\n", e.Describe().c_str());
     std::printf("korvosim: ready\n");
     std::fflush(stdout);
-    simulator.RunUntilSignalled();
+    simulator.WaitForStopSignal();
     std::printf("korvosim: stopped\n");
     return 0;
 }

@@ -67,7 +67,7 @@ bool ServerListen(const char* host, uint16_t port, bool allowRemote, ListenerInf
         sockaddr_storage bound{};
         socklen_t length = sizeof bound;
         ::getsockname(s, reinterpret_cast<sockaddr*>(&bound), &length);
-        char numeric[NI_MAXHOST] = "";
+        char numeric[INET6_ADDRSTRLEN + 1] = "";
         char boundService[NI_MAXSERV] = "";
         ::getnameinfo(reinterpret_cast<sockaddr*>(&bound), length, numeric, sizeof numeric,
                       boundService, sizeof boundService, NI_NUMERICHOST | NI_NUMERICSERV);
