@@ -1,5 +1,6 @@
 #include "platform/signals.h"
 
+#include <atomic>
 #include <csignal>
 
 #include "platform/poller.h"
@@ -8,18 +9,19 @@ namespace korvo::os {
 
 namespace {
 
-volatile std::sig_atomic_t stopFlag = 0;
-const WakeHandle* stopWake = nullptr;
+// Lock-free atomics: safe in a signal handler and seen by the serving thread.
+std::atomic<bool> stopFlag{false};
+std::atomic<const WakeHandle*> stopWake{nullptr};
 
 extern "C" void OnStopSignal(int) {
-    stopFlag = 1;
-    if (stopWake) stopWake->Signal();
+    stopFlag.store(true);
+    if (const WakeHandle* wake = stopWake.load()) wake->Signal();
 }
 
 } // namespace
 
 void CatchStopSignals(const WakeHandle* wake) {
-    stopWake = wake;
+    stopWake.store(wake);
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
@@ -31,6 +33,6 @@ void CatchStopSignals(const WakeHandle* wake) {
     ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-bool StopRequested() { return stopFlag != 0; }
+bool StopRequested() { return stopFlag.load(); }
 
 } // namespace korvo::os

@@ -45,6 +45,8 @@ protected:
         if (!dir.empty()) std::system(("rm -rf " + dir).c_str());
     }
 
+    // Outlives the simulator, which TearDown stops.
+    std::unique_ptr<korvo::test::TestClock> clockOwner;
     std::unique_ptr<Simulator> sim;
     RawClient client;
     std::string dir;
@@ -160,7 +162,8 @@ TEST_F(FrontEndTest, FaultsOnTheWire) {
 }
 
 TEST_F(FrontEndTest, DelaysAndSpeedFollowTheClock) {
-    korvo::test::TestClock clock;
+    clockOwner = std::make_unique<korvo::test::TestClock>();
+    korvo::test::TestClock& clock = *clockOwner;
     StartTcp();
     std::string error;
     ASSERT_TRUE(sim->AddFault("gDT delay 5000 count=1", error));
