@@ -40,6 +40,7 @@ public:
     // Everything due has gone; ShouldClose tells whether the connection ends now.
     bool Finished() const { return active && sent >= Limit(); }
     bool ShouldClose() const { return Finished() && closeAt != kNoClose; }
+    bool ClosesConnection() const { return active && closeAt != kNoClose; }
 
 private:
     static constexpr size_t kNoClose = static_cast<size_t>(-1);

@@ -60,6 +60,7 @@ struct Simulator::Pty {
     std::string path;
     size_t endpoint = 0;
     os::PseudoTerminal terminal;
+    os::PseudoTerminal successor; // ready while a restart is under way
     Peer peer;
     bool hungUp = false;
     uint32_t lastProbe = 0;
@@ -167,10 +168,11 @@ bool Simulator::OpenUsb(const std::string& path, std::string& error) {
     return RecreatePty(p, false, error);
 }
 
-// A fresh pseudo-terminal behind the symlink. Whoever held the old one sees
-// its device go away, as when a printer on USB restarts; with graceful set
-// that happens only once the last answer has been read.
-bool Simulator::RecreatePty(Pty& pty, bool graceful, std::string& error) {
+// A fresh pseudo-terminal behind the symlink, made ready before the last
+// answer of the old one goes out: an application that reopens the port as
+// soon as it has that answer finds the new device.
+bool Simulator::PrepareSuccessor(Pty& pty, std::string& error) {
+    if (pty.successor.master != os::kNoStream) return true;
     os::PseudoTerminal fresh;
     char reason[256];
     if (!os::OpenPseudoTerminal(fresh, reason, sizeof reason) ||
@@ -179,10 +181,17 @@ bool Simulator::RecreatePty(Pty& pty, bool graceful, std::string& error) {
         error = reason;
         return false;
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        endpoints[pty.endpoint].device = fresh.slavePath;
-    }
+    std::lock_guard<std::mutex> lock(mutex);
+    endpoints[pty.endpoint].device = fresh.slavePath;
+    pty.successor = fresh;
+    return true;
+}
+
+// Moves to the successor. Whoever held the old device sees it go away, as
+// when a printer on USB restarts; with graceful set that happens only once
+// the last answer has been read.
+bool Simulator::RecreatePty(Pty& pty, bool graceful, std::string& error) {
+    if (!PrepareSuccessor(pty, error)) return false;
     if (pty.terminal.master != os::kNoStream) {
         Retiring old;
         old.master = pty.terminal.master;
@@ -191,9 +200,10 @@ bool Simulator::RecreatePty(Pty& pty, bool graceful, std::string& error) {
         retiring.push_back(old);
         RetireDevices();
     }
-    pty.terminal = fresh;
+    pty.terminal = pty.successor;
+    pty.successor = os::PseudoTerminal{};
     pty.peer.Reset();
-    pty.peer.stream = fresh.master;
+    pty.peer.stream = pty.terminal.master;
     pty.peer.pty = &pty;
     pty.peer.id = nextConnection++;
     pty.hungUp = false;
@@ -234,6 +244,8 @@ void Simulator::Stop() {
     for (auto& pty : ptys) {
         os::StreamClose(pty->terminal.master);
         os::RemoveSymlink(pty->path.c_str(), pty->terminal.slavePath);
+        os::StreamClose(pty->successor.master);
+        os::RemoveSymlink(pty->path.c_str(), pty->successor.slavePath);
     }
     ptys.clear();
     for (Retiring& old : retiring) {
@@ -477,6 +489,13 @@ void Simulator::ServicePeer(Peer& peer, uint32_t now) {
             peer.output.Clear();
         }
         if (!HandleNextLine(peer, now)) return;
+        if (peer.pty && peer.output.Active() && peer.output.ClosesConnection()) {
+            std::string error;
+            if (!PrepareSuccessor(*peer.pty, error)) {
+                std::lock_guard<std::mutex> lock(mutex);
+                journal.Note(peer.id, error.c_str());
+            }
+        }
     }
 }
 
