@@ -25,7 +25,8 @@ bool ParseAmount(const char* text, int64_t& thousandths) {
             fraction = fraction * 10 + (*p - '0');
         }
         if (decimals == 0) return false;
-        for (; decimals < 3; ++decimals) fraction *= 10;
+        for (; decimals < 3; ++decimals)
+            fraction *= 10;
     }
     if (*p) return false;
     int64_t value = whole * 1000 + fraction;
@@ -52,7 +53,8 @@ void FormatQuantity(int64_t thousandths, char* out, size_t size) {
         fraction /= 10;
         --decimals;
     }
-    std::snprintf(out, size, "%s%" PRId64 ".%0*" PRId64, sign, magnitude / 1000, decimals, fraction);
+    std::snprintf(out, size, "%s%" PRId64 ".%0*" PRId64, sign, magnitude / 1000, decimals,
+                  fraction);
 }
 
 bool ParseInteger(const char* text, int64_t low, int64_t high, int64_t& value) {

@@ -16,7 +16,9 @@ constexpr int64_t kAmountLimit = INT64_C(999999999999);
 bool ParseAmount(const char* text, int64_t& thousandths);
 
 // A whole number of hundredths of a unit.
-inline bool IsCents(int64_t thousandths) { return thousandths % 10 == 0; }
+inline bool IsCents(int64_t thousandths) {
+    return thousandths % 10 == 0;
+}
 
 // "12.50", "-0.20": two decimals (the value is cut, not rounded).
 void FormatMoney(int64_t thousandths, char* out, size_t size);

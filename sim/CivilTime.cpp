@@ -34,7 +34,9 @@ bool Digits(const char*& p, int count, int& value) {
     return true;
 }
 
-bool Expect(const char*& p, char c) { return *p++ == c; }
+bool Expect(const char*& p, char c) {
+    return *p++ == c;
+}
 
 } // namespace
 
@@ -119,6 +121,8 @@ int64_t HostLocalMilliseconds() {
     return SecondsFromCivil(t) * 1000 + (ms < 0 ? 0 : ms);
 }
 
-int64_t HostLocalSeconds() { return HostLocalMilliseconds() / 1000; }
+int64_t HostLocalSeconds() {
+    return HostLocalMilliseconds() / 1000;
+}
 
 } // namespace korvo::sim

@@ -13,7 +13,9 @@ namespace korvo::sim {
 
 namespace {
 
-bool Flag(const char* field, int64_t& value) { return ParseInteger(field, 0, 1, value); }
+bool Flag(const char* field, int64_t& value) {
+    return ParseInteger(field, 0, 1, value);
+}
 
 bool HexData(const char* text, size_t limit) {
     size_t n = 0;
@@ -105,8 +107,8 @@ void PrinterModel::PrintTotalsReport(const Totals& t, const char* title) {
         int64_t net = t.sales[v] - t.refunds[v] - t.discounts[v];
         grossAll += net;
         if (!t.sales[v] && !t.refunds[v] && !t.discounts[v]) continue;
-        std::snprintf(left, sizeof left, "VAT %c %d.%02d%%", VatLetter(v + 1), settings.vat[v].rate / 100,
-                      settings.vat[v].rate % 100);
+        std::snprintf(left, sizeof left, "VAT %c %d.%02d%%", VatLetter(v + 1),
+                      settings.vat[v].rate / 100, settings.vat[v].rate % 100);
         paper.Line(left);
         PrintAmountLine("  Sales", t.sales[v], -1);
         if (t.refunds[v]) PrintAmountLine("  Refunds", -t.refunds[v], -1);
@@ -159,10 +161,9 @@ int32_t PrinterModel::PrintUnsentDataMsgReport(const RequestLine& r) {
         !ParseInteger(r.Field(1), 1, 2, printoutType))
         return E_ILLEGAL;
     int64_t start = 0, end = 0;
-    bool ok = intervalType == 1
-                  ? ParseDateTime(r.Field(2), start) && ParseDateTime(r.Field(3), end)
-                  : ParseInteger(r.Field(2), 1, INT32_MAX, start) &&
-                        ParseInteger(r.Field(3), 1, INT32_MAX, end);
+    bool ok = intervalType == 1 ? ParseDateTime(r.Field(2), start) && ParseDateTime(r.Field(3), end)
+                                : ParseInteger(r.Field(2), 1, INT32_MAX, start) &&
+                                      ParseInteger(r.Field(3), 1, INT32_MAX, end);
     if (!ok || start > end) return E_ILLEGAL;
     StartDocument();
     PrintHeader();
@@ -186,15 +187,14 @@ int32_t PrinterModel::PrintDuplicateReceipt(const RequestLine&) {
 
 int32_t PrinterModel::PrintBarCode(const RequestLine& r) {
     if (state == DocumentState::Idle) return EFP_WRONG_STATE;
-    static const char* const symbologies[] = {"EAN-13", "EAN-8",   "UPC-A", "CODE39",
-                                              "CODE128", "ITF",    "QR",    "PDF417"};
+    static const char* const symbologies[] = {"EAN-13",  "EAN-8", "UPC-A", "CODE39",
+                                              "CODE128", "ITF",   "QR",    "PDF417"};
     int64_t symbology = 0, height = 0, width = 0, alignment = 0, position = 0;
     const char* data = r.Field(0);
     size_t length = std::strlen(data);
     bool ok = length > 0 && length <= 64 && ParseInteger(r.Field(1), 1, 8, symbology) &&
               ParseInteger(r.Field(2), 1, 255, height) && ParseInteger(r.Field(3), 1, 6, width) &&
-              ParseInteger(r.Field(4), 0, 2, alignment) &&
-              ParseInteger(r.Field(5), 0, 3, position);
+              ParseInteger(r.Field(4), 0, 2, alignment) && ParseInteger(r.Field(5), 0, 3, position);
     for (size_t i = 0; ok && i < length; ++i)
         ok = static_cast<unsigned char>(data[i]) >= 0x20;
     if (!ok) return E_ILLEGAL;
@@ -210,7 +210,9 @@ int32_t PrinterModel::CutPaper(const RequestLine&) {
     return 0;
 }
 
-int32_t PrinterModel::CancelRest(const RequestLine&) { return 0; }
+int32_t PrinterModel::CancelRest(const RequestLine&) {
+    return 0;
+}
 
 int32_t PrinterModel::ResetPrinter(const RequestLine&) {
     if (InReceipt()) {
@@ -247,7 +249,9 @@ int32_t PrinterModel::DisplayTextAt(const RequestLine& r) {
     return 0;
 }
 
-int32_t PrinterModel::SoundImmediate(const RequestLine&) { return 0; }
+int32_t PrinterModel::SoundImmediate(const RequestLine&) {
+    return 0;
+}
 
 int32_t PrinterModel::SetBitmap(const RequestLine& r) {
     int64_t number = 0, line = 0;
@@ -258,7 +262,9 @@ int32_t PrinterModel::SetBitmap(const RequestLine& r) {
     return 0;
 }
 
-int32_t PrinterModel::StoreAllBitmaps(const RequestLine&) { return 0; }
+int32_t PrinterModel::StoreAllBitmaps(const RequestLine&) {
+    return 0;
+}
 
 int32_t PrinterModel::SendCloudMessages(const RequestLine&) {
     if (state != DocumentState::Idle || training) return EFP_WRONG_STATE;

@@ -10,7 +10,9 @@ void PlanDelivery(const Reply& reply, const FaultAction& fault, uint32_t due, Ou
     std::memcpy(bytes, reply.text, length);
 
     switch (fault.kind) {
-    case FaultKind::Delay: due += static_cast<uint32_t>(fault.value); break;
+    case FaultKind::Delay:
+        due += static_cast<uint32_t>(fault.value);
+        break;
     case FaultKind::Malformed: {
         // "NAME\tRSP\tX0": the result code is no number any more.
         const char* marker = std::strstr(bytes, "\tRSP\t");
@@ -37,11 +39,13 @@ void PlanDelivery(const Reply& reply, const FaultAction& fault, uint32_t due, Ou
         ++length;
         break;
     }
-    default: break;
+    default:
+        break;
     }
 
     out.Start(bytes, length, due);
-    if (fault.kind == FaultKind::Chunks) out.SetChunks(static_cast<size_t>(fault.value), fault.gapMs);
+    if (fault.kind == FaultKind::Chunks)
+        out.SetChunks(static_cast<size_t>(fault.value), fault.gapMs);
     if (fault.kind == FaultKind::Drop) {
         out.SetCloseAt(fault.value < 0 ? length / 2 : static_cast<size_t>(fault.value));
     } else if (reply.dropAfter) {

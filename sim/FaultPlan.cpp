@@ -26,11 +26,13 @@ bool Split(const char* text, Tokens& t) {
     std::memcpy(t.storage, text, n + 1);
     char* p = t.storage;
     while (*p) {
-        while (*p == ' ' || *p == '\t' || *p == '\r') *p++ = 0;
+        while (*p == ' ' || *p == '\t' || *p == '\r')
+            *p++ = 0;
         if (!*p) break;
         if (t.count == Tokens::kMax) return false;
         t.items[t.count++] = p;
-        while (*p && *p != ' ' && *p != '\t' && *p != '\r') ++p;
+        while (*p && *p != ' ' && *p != '\t' && *p != '\r')
+            ++p;
     }
     return true;
 }
@@ -55,11 +57,21 @@ bool Unescape(const char* text, FaultAction& action) {
         if (c == '\\') {
             ++p;
             switch (*p) {
-            case 't': c = '\t'; break;
-            case 'n': c = '\n'; break;
-            case 'r': c = '\r'; break;
-            case '0': c = 0; break;
-            case '\\': c = '\\'; break;
+            case 't':
+                c = '\t';
+                break;
+            case 'n':
+                c = '\n';
+                break;
+            case 'r':
+                c = '\r';
+                break;
+            case '0':
+                c = 0;
+                break;
+            case '\\':
+                c = '\\';
+                break;
             case 'x': {
                 int high = HexValue(p[1]);
                 int low = high < 0 ? -1 : HexValue(p[2]);
@@ -68,7 +80,8 @@ bool Unescape(const char* text, FaultAction& action) {
                 p += 2;
                 break;
             }
-            default: return false;
+            default:
+                return false;
             }
         }
         action.text[n++] = c;
@@ -115,10 +128,12 @@ bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t
         const char* option = t.items[last - 1];
         int64_t value = 0;
         if (std::strncmp(option, "skip=", 5) == 0) {
-            if (!Number(option + 5, 0, INT32_MAX, value)) return Fail(error, errorSize, "bad skip", option);
+            if (!Number(option + 5, 0, INT32_MAX, value))
+                return Fail(error, errorSize, "bad skip", option);
             rule.skip = static_cast<int32_t>(value);
         } else if (std::strncmp(option, "count=", 6) == 0) {
-            if (!Number(option + 6, 1, INT32_MAX, value)) return Fail(error, errorSize, "bad count", option);
+            if (!Number(option + 6, 1, INT32_MAX, value))
+                return Fail(error, errorSize, "bad count", option);
             rule.count = static_cast<int32_t>(value);
         } else {
             break;
@@ -131,9 +146,7 @@ bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t
     const char* a1 = arguments > 0 ? t.items[2] : nullptr;
     const char* a2 = arguments > 1 ? t.items[3] : nullptr;
     FaultAction& f = rule.action;
-    auto expect = [&](int low, int high) {
-        return arguments >= low && arguments <= high;
-    };
+    auto expect = [&](int low, int high) { return arguments >= low && arguments <= high; };
     if (std::strcmp(action, "delay") == 0 && expect(1, 1)) {
         f.kind = FaultKind::Delay;
         if (!Number(a1, 0, 3600000, f.value)) return Fail(error, errorSize, "bad delay", a1);
@@ -141,7 +154,8 @@ bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t
         f.kind = FaultKind::Silent;
     } else if (std::strcmp(action, "code") == 0 && expect(1, 1)) {
         f.kind = FaultKind::Code;
-        if (!Number(a1, INT32_MIN, INT32_MAX, f.value)) return Fail(error, errorSize, "bad code", a1);
+        if (!Number(a1, INT32_MIN, INT32_MAX, f.value))
+            return Fail(error, errorSize, "bad code", a1);
     } else if (std::strcmp(action, "malformed") == 0 && expect(0, 0)) {
         f.kind = FaultKind::Malformed;
     } else if (std::strcmp(action, "raw") == 0 && expect(1, 1)) {
@@ -160,7 +174,8 @@ bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t
     } else if (std::strcmp(action, "drop") == 0 && expect(0, 1)) {
         f.kind = FaultKind::Drop;
         f.value = -1;
-        if (a1 && !Number(a1, 0, 8192, f.value)) return Fail(error, errorSize, "bad byte count", a1);
+        if (a1 && !Number(a1, 0, 8192, f.value))
+            return Fail(error, errorSize, "bad byte count", a1);
     } else {
         return Fail(error, errorSize, "unknown action or wrong arguments", text);
     }
@@ -235,16 +250,36 @@ FaultAction FaultPlan::Take(const char* shortName) {
 
 void FaultPlan::Describe(const FaultAction& a, char* out, size_t size) {
     switch (a.kind) {
-    case FaultKind::None: std::snprintf(out, size, "none"); break;
-    case FaultKind::Delay: std::snprintf(out, size, "delay %" PRId64, a.value); break;
-    case FaultKind::Silent: std::snprintf(out, size, "silent"); break;
-    case FaultKind::Code: std::snprintf(out, size, "code %" PRId64, a.value); break;
-    case FaultKind::Malformed: std::snprintf(out, size, "malformed"); break;
-    case FaultKind::Raw: std::snprintf(out, size, "raw (%zu bytes)", a.textLength); break;
-    case FaultKind::Chunks: std::snprintf(out, size, "chunks %" PRId64 " %u", a.value, a.gapMs); break;
-    case FaultKind::Double: std::snprintf(out, size, "double"); break;
-    case FaultKind::Nul: std::snprintf(out, size, "nul"); break;
-    case FaultKind::Drop: std::snprintf(out, size, "drop %" PRId64, a.value); break;
+    case FaultKind::None:
+        std::snprintf(out, size, "none");
+        break;
+    case FaultKind::Delay:
+        std::snprintf(out, size, "delay %" PRId64, a.value);
+        break;
+    case FaultKind::Silent:
+        std::snprintf(out, size, "silent");
+        break;
+    case FaultKind::Code:
+        std::snprintf(out, size, "code %" PRId64, a.value);
+        break;
+    case FaultKind::Malformed:
+        std::snprintf(out, size, "malformed");
+        break;
+    case FaultKind::Raw:
+        std::snprintf(out, size, "raw (%zu bytes)", a.textLength);
+        break;
+    case FaultKind::Chunks:
+        std::snprintf(out, size, "chunks %" PRId64 " %u", a.value, a.gapMs);
+        break;
+    case FaultKind::Double:
+        std::snprintf(out, size, "double");
+        break;
+    case FaultKind::Nul:
+        std::snprintf(out, size, "nul");
+        break;
+    case FaultKind::Drop:
+        std::snprintf(out, size, "drop %" PRId64, a.value);
+        break;
     }
 }
 

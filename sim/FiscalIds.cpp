@@ -12,7 +12,8 @@ uint64_t Next(uint64_t& state) {
 }
 
 void Hex(uint64_t& state, int digits, const char* alphabet, char* out) {
-    for (int i = 0; i < digits; ++i) out[i] = alphabet[Next(state) & 15];
+    for (int i = 0; i < digits; ++i)
+        out[i] = alphabet[Next(state) & 15];
 }
 
 } // namespace
@@ -25,8 +26,7 @@ uint64_t MixSeed(uint64_t seed, uint64_t value) {
 void MakeFiscalIds(uint64_t seed, bool registeredOnline, FiscalIds& ids) {
     static const char upper[] = "0123456789ABCDEF";
     static const char lower[] = "0123456789abcdef";
-    static const char base64[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char base64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     uint64_t state = seed;
 
     ids.uid[0] = 0;
@@ -49,7 +49,8 @@ void MakeFiscalIds(uint64_t seed, bool registeredOnline, FiscalIds& ids) {
     p = ids.pkp;
     for (int group = 0; group < 85; ++group) {
         uint64_t bits = Next(state) & 0xFFFFFF;
-        for (int shift = 18; shift >= 0; shift -= 6) *p++ = base64[(bits >> shift) & 63];
+        for (int shift = 18; shift >= 0; shift -= 6)
+            *p++ = base64[(bits >> shift) & 63];
     }
     uint64_t last = Next(state) & 0xFF;
     *p++ = base64[last >> 2];

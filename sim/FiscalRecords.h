@@ -21,9 +21,9 @@ constexpr int kReceiptTypes = 5;
 
 // Amounts in thousandths, signed where noted.
 struct Totals {
-    int64_t sales[kVatCount];     // sale items and surcharges
-    int64_t refunds[kVatCount];   // refunded items, as positive amounts
-    int64_t discounts[kVatCount]; // discounts and deducted advances, positive
+    int64_t sales[kVatCount];        // sale items and surcharges
+    int64_t refunds[kVatCount];      // refunded items, as positive amounts
+    int64_t discounts[kVatCount];    // discounts and deducted advances, positive
     int64_t payments[kPaymentCount]; // taken per payment, change given out subtracted
     int64_t deposits;
     int64_t withdrawals;
@@ -83,7 +83,11 @@ struct Receipt {
     char transactionId[41];
 };
 
-enum TransactionStatus : int32_t { kTransactionOpen = 1, kTransactionDone = 2, kTransactionVoided = 3 };
+enum TransactionStatus : int32_t {
+    kTransactionOpen = 1,
+    kTransactionDone = 2,
+    kTransactionVoided = 3
+};
 
 struct Transaction {
     char id[41];

@@ -26,11 +26,21 @@ void AppendEscaped(std::string& out, const char* bytes, size_t length) {
     for (size_t i = 0; i < length; ++i) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);
         switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case 0: out += "\\0"; break;
-        case '\\': out += "\\\\"; break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case 0:
+            out += "\\0";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 char hex[5];

@@ -16,9 +16,13 @@ uint8_t* LineAssembler::Space() {
     return reinterpret_cast<uint8_t*>(buffer + end);
 }
 
-size_t LineAssembler::SpaceSize() const { return kCapacity - (end - start); }
+size_t LineAssembler::SpaceSize() const {
+    return kCapacity - (end - start);
+}
 
-void LineAssembler::Commit(size_t count) { end += count; }
+void LineAssembler::Commit(size_t count) {
+    end += count;
+}
 
 void LineAssembler::Reset() {
     start = end = scanned = 0;

@@ -46,7 +46,8 @@ const char* UsageText() {
            "Files:\n"
            "  --paper FILE       appends every printed document as text (the paper roll).\n"
            "  --journal FILE     appends every request and response line with a time stamp:\n"
-           "                     \"DATE TIME #CONN > REQUEST\", \"... < RESPONSE\", \"... ! NOTE\",\n"
+           "                     \"DATE TIME #CONN > REQUEST\", \"... < RESPONSE\", \"... ! "
+           "NOTE\",\n"
            "                     control bytes escaped (\\t \\n \\0 \\xHH).\n"
            "  --faults FILE      fault rules, one a line (# starts a comment):\n"
            "                       COMMAND ACTION [ARGUMENT] [skip=N] [count=N]\n"
@@ -97,7 +98,8 @@ bool ParseOptions(int argc, const char* const* argv, SimulatorOptions& options, 
         static const char* const withValue[] = {"--tcp",    "--usb",   "--paper", "--journal",
                                                 "--faults", "--state", "--speed"};
         bool known = false;
-        for (const char* name : withValue) known = known || option == name;
+        for (const char* name : withValue)
+            known = known || option == name;
         if (!known) {
             error = "unknown option " + option + " (see --help)";
             return false;

@@ -22,7 +22,9 @@ void Outgoing::SetChunks(size_t size, uint32_t gap) {
     gapMs = gap;
 }
 
-void Outgoing::SetCloseAt(size_t offset) { closeAt = offset < length ? offset : length; }
+void Outgoing::SetCloseAt(size_t offset) {
+    closeAt = offset < length ? offset : length;
+}
 
 int32_t Outgoing::WaitMs(uint32_t now) const {
     if (!active || sent >= Limit()) return -1;

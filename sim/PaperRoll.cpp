@@ -88,7 +88,9 @@ void PaperRoll::Rule(char c) {
     Line(line);
 }
 
-void PaperRoll::Blank() { Emit("", 0); }
+void PaperRoll::Blank() {
+    Emit("", 0);
+}
 
 void PaperRoll::Cut() {
     Blank();

@@ -16,8 +16,8 @@ namespace korvo::sim {
 
 namespace {
 
-constexpr uint16_t kQuick = 20;  // getters and settings
-constexpr uint16_t kLine = 150;  // one printed line
+constexpr uint16_t kQuick = 20; // getters and settings
+constexpr uint16_t kLine = 150; // one printed line
 constexpr uint16_t kErrorMs = 10;
 constexpr size_t kNameLimit = 32;
 
@@ -166,9 +166,13 @@ PrinterModel::PrinterModel() : hostClock(&HostLocalSeconds) {
     AddLog("POWER ON");
 }
 
-int64_t PrinterModel::Now() const { return hostClock() + settings.clockOffset; }
+int64_t PrinterModel::Now() const {
+    return hostClock() + settings.clockOffset;
+}
 
-uint32_t PrinterModel::TickMs() const { return static_cast<uint32_t>((Now() - startTime) * 1000); }
+uint32_t PrinterModel::TickMs() const {
+    return static_cast<uint32_t>((Now() - startTime) * 1000);
+}
 
 bool PrinterModel::TakeChanged() {
     bool was = changed;
@@ -178,7 +182,8 @@ bool PrinterModel::TakeChanged() {
 
 void PrinterModel::EchoName(const char* line, size_t length, char* name, size_t size) {
     size_t n = 0;
-    while (n < length && line[n] != '\t') ++n;
+    while (n < length && line[n] != '\t')
+        ++n;
     bool plausible = n > 0 && n <= kNameLimit && n < size;
     for (size_t i = 0; plausible && i < n; ++i) {
         unsigned char c = static_cast<unsigned char>(line[i]);
@@ -307,8 +312,7 @@ bool PrinterModel::InReceipt() const {
 }
 
 bool PrinterModel::CashReceipt() const {
-    return InReceipt() &&
-           (receipt.type == kReceiptDeposit || receipt.type == kReceiptWithdrawal);
+    return InReceipt() && (receipt.type == kReceiptDeposit || receipt.type == kReceiptWithdrawal);
 }
 
 int32_t PrinterModel::VatIndex(const char* field) const {
@@ -370,7 +374,8 @@ void PrinterModel::PrintHeader() {
 
 void PrinterModel::PrintTrailer() {
     bool any = false;
-    for (const auto& line : settings.trailer) any = any || line[0];
+    for (const auto& line : settings.trailer)
+        any = any || line[0];
     if (!any) return;
     paper.Blank();
     for (const auto& line : settings.trailer)
@@ -426,8 +431,11 @@ void VisitTotals(StateVisitor& visitor, const char* prefix, Totals& t) {
     const struct {
         const char* name;
         uint32_t* value;
-    } counts[] = {{"receipts", &t.receipts}, {"voided", &t.voided}, {"nonFiscal", &t.nonFiscal},
-                  {"items", &t.items},       {"zReports", &t.zReports}};
+    } counts[] = {{"receipts", &t.receipts},
+                  {"voided", &t.voided},
+                  {"nonFiscal", &t.nonFiscal},
+                  {"items", &t.items},
+                  {"zReports", &t.zReports}};
     for (const auto& c : counts) {
         std::snprintf(key, sizeof key, "%s.%s", prefix, c.name);
         integer(key, *c.value);

@@ -15,7 +15,7 @@ void DefaultSettings(PrinterSettings& s) {
     static const VatRate rates[kVatCount] = {{2300, 1}, {1900, 1}, {500, 1}, {1000, 1}, {0, 0}};
     std::memcpy(s.vat, rates, sizeof rates);
     static const PaymentEntry payments[kPaymentCount] = {
-        {"Cash", kPaymentCash},       {"Card", kPaymentNonCash},   {"Voucher", kPaymentNonCash},
+        {"Cash", kPaymentCash},      {"Card", kPaymentNonCash},     {"Voucher", kPaymentNonCash},
         {"Cheque", kPaymentNonCash}, {"Transfer", kPaymentNonCash}, {"", kPaymentUnused}};
     std::memcpy(s.payments, payments, sizeof payments);
     std::snprintf(s.header[0], sizeof s.header[0], "KORVO DEMO SHOP s.r.o.");
@@ -26,8 +26,9 @@ void DefaultSettings(PrinterSettings& s) {
     std::snprintf(s.trailer[0], sizeof s.trailer[0], "Thank you for your purchase");
     std::snprintf(s.posId, sizeof s.posId, "01");
     for (auto& group : s.font)
-        for (auto& option : group) option = 0;
-    s.inspections[0].limit = 365; // days since the last service
+        for (auto& option : group)
+            option = 0;
+    s.inspections[0].limit = 365;     // days since the last service
     s.inspections[1].limit = 1000000; // fiscal receipts since the start
     s.onlineRegistration = true;
     s.updateAvailable = true;

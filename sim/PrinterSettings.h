@@ -61,6 +61,8 @@ struct PrinterSettings {
 void DefaultSettings(PrinterSettings& settings);
 
 // 'A' for VAT id 1, 'B' for 2, ...
-inline char VatLetter(int vatId) { return static_cast<char>('A' + vatId - 1); }
+inline char VatLetter(int vatId) {
+    return static_cast<char>('A' + vatId - 1);
+}
 
 } // namespace korvo::sim

@@ -23,11 +23,16 @@ enum AmountKind { kSale, kDiscount };
 
 const char* ReceiptTitle(int32_t type) {
     switch (type) {
-    case kReceiptRefund: return "REFUND RECEIPT";
-    case kReceiptInvoice: return "INVOICE PAYMENT";
-    case kReceiptDeposit: return "CASH DEPOSIT";
-    case kReceiptWithdrawal: return "CASH WITHDRAWAL";
-    default: return "RECEIPT";
+    case kReceiptRefund:
+        return "REFUND RECEIPT";
+    case kReceiptInvoice:
+        return "INVOICE PAYMENT";
+    case kReceiptDeposit:
+        return "CASH DEPOSIT";
+    case kReceiptWithdrawal:
+        return "CASH WITHDRAWAL";
+    default:
+        return "RECEIPT";
     }
 }
 
@@ -55,7 +60,9 @@ int32_t ReadAmount(const char* field, int64_t& value) {
     return ParseAmount(field, value) ? 0 : EFP_DATA_TYPE;
 }
 
-int64_t Magnitude(int64_t v) { return v < 0 ? -v : v; }
+int64_t Magnitude(int64_t v) {
+    return v < 0 ? -v : v;
+}
 
 // specialRegulation: an exempt rate needs one (1..9), a taxable rate takes none.
 int32_t CheckSpecialRegulation(const char* field, bool exempt) {
@@ -285,7 +292,8 @@ int32_t PrinterModel::PrintRecPackageAdjustment(const RequestLine& r) {
     Receipt before = receipt;
     for (int v = 0; v < kVatCount; ++v) {
         if (!amounts[v]) continue;
-        int32_t e = ApplyToVat(v, discount ? -amounts[v] : amounts[v], discount ? kDiscount : kSale);
+        int32_t e =
+            ApplyToVat(v, discount ? -amounts[v] : amounts[v], discount ? kDiscount : kSale);
         if (e) {
             receipt = before;
             return e;
@@ -440,8 +448,7 @@ int32_t PrinterModel::PrintRecTotalChange(const RequestLine& r) {
     int64_t total = 0, change = 0;
     if (int32_t e = ReadAmount(r.Field(0), total)) return e;
     if (int32_t e = ReadAmount(r.Field(1), change)) return e;
-    if (!IsCents(total) || !IsCents(change) || change > 0 ||
-        change < receipt.gross - receipt.paid)
+    if (!IsCents(total) || !IsCents(change) || change > 0 || change < receipt.gross - receipt.paid)
         return EFP_BAD_AMOUNT;
     int32_t p = PaymentIndex(r.Field(2));
     if (p < 0) return EFP_BAD_PAYMENT;
@@ -550,7 +557,8 @@ void PrinterModel::PrintVatRecap() {
         FormatMoney(gross - tax, base, sizeof base);
         FormatMoney(tax, vat, sizeof vat);
         FormatMoney(gross, sum, sizeof sum);
-        std::snprintf(line, sizeof line, "%c %7s %11s %9s %8s", VatLetter(v + 1), rate, base, vat, sum);
+        std::snprintf(line, sizeof line, "%c %7s %11s %9s %8s", VatLetter(v + 1), rate, base, vat,
+                      sum);
         paper.Line(line);
     }
 }
@@ -624,7 +632,8 @@ int32_t PrinterModel::EndFiscalReceipt(const RequestLine& r) {
             } else if (receipt.type == kReceiptWithdrawal) {
                 t->withdrawals += receipt.cash;
             } else {
-                for (int p = 0; p < kPaymentCount; ++p) t->payments[p] += receipt.paidBy[p];
+                for (int p = 0; p < kPaymentCount; ++p)
+                    t->payments[p] += receipt.paidBy[p];
                 t->payments[receipt.changePayment] -= receipt.change;
             }
             ++t->receipts;
@@ -640,7 +649,8 @@ int32_t PrinterModel::EndFiscalReceipt(const RequestLine& r) {
         uint64_t seed = MixSeed(0x4B56, static_cast<uint64_t>(now));
         seed = MixSeed(seed, counters.receiptNumber);
         seed = MixSeed(seed, static_cast<uint64_t>(receipt.gross));
-        for (const char* c = settings.serialNumber; *c; ++c) seed = MixSeed(seed, *c);
+        for (const char* c = settings.serialNumber; *c; ++c)
+            seed = MixSeed(seed, *c);
         MakeFiscalIds(seed, settings.onlineRegistration, lastReceipt.ids);
         if (!settings.onlineRegistration) ++counters.unsentMessages;
         PrintReceiptEnd();

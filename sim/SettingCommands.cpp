@@ -45,9 +45,13 @@ bool PlainText(const char* text, size_t minimum, size_t limit) {
 
 } // namespace
 
-int32_t PrinterModel::SetSerialNumber(const RequestLine&) { return EFP_ALREADY_FISCAL; }
+int32_t PrinterModel::SetSerialNumber(const RequestLine&) {
+    return EFP_ALREADY_FISCAL;
+}
 
-int32_t PrinterModel::SetFiscalMode(const RequestLine&) { return EFP_ALREADY_FISCAL; }
+int32_t PrinterModel::SetFiscalMode(const RequestLine&) {
+    return EFP_ALREADY_FISCAL;
+}
 
 int32_t PrinterModel::GetDate(const RequestLine& r) {
     int64_t type = 0;
@@ -78,28 +82,60 @@ int32_t PrinterModel::GetProperty(const RequestLine& r) {
     if (!ParseInteger(r.Field(0), 1, kPropertyCount, id)) return E_ILLEGAL;
     ValueInteger(id);
     switch (id) {
-    case kNumVatRates: ValueInteger(kVatCount); break;
-    case kNumPayments: ValueInteger(kPaymentCount); break;
+    case kNumVatRates:
+        ValueInteger(kVatCount);
+        break;
+    case kNumPayments:
+        ValueInteger(kPaymentCount);
+        break;
     case kNumHeaderLines:
-    case kNumTrailerLines: ValueInteger(kLogoLines); break;
-    case kLineWidth: ValueInteger(PaperRoll::kWidth); break;
-    case kSerialNumber: Value(settings.serialNumber); break;
-    case kFirmwareVersion: Value(settings.firmware); break;
+    case kNumTrailerLines:
+        ValueInteger(kLogoLines);
+        break;
+    case kLineWidth:
+        ValueInteger(PaperRoll::kWidth);
+        break;
+    case kSerialNumber:
+        Value(settings.serialNumber);
+        break;
+    case kFirmwareVersion:
+        Value(settings.firmware);
+        break;
     case kPrinterState: {
         static const int states[] = {1, 2, 3, 4, 9}; // monitor ... non-fiscal
         ValueInteger(states[static_cast<int>(state)]);
         break;
     }
-    case kTrainingModeActive: ValueInteger(training); break;
-    case kDayOpened: ValueInteger(daily.receipts > 0 || daily.voided > 0); break;
-    case kDTSettingLimit: ValueDateTime(counters.lastDocumentTime); break;
-    case kOnlineRegistration: ValueInteger(settings.onlineRegistration); break;
-    case kPortableRegister: ValueInteger(settings.portable); break;
-    case kUpdateAvailable: ValueInteger(settings.updateAvailable); break;
-    case kUpdateFired: ValueInteger(settings.updateFired); break;
-    case kInspectionFired: ValueInteger(InspectionBlocks()); break;
-    case kPaperEmpty: ValueInteger(settings.paperEmpty); break;
-    case kCoverOpen: ValueInteger(settings.coverOpen); break;
+    case kTrainingModeActive:
+        ValueInteger(training);
+        break;
+    case kDayOpened:
+        ValueInteger(daily.receipts > 0 || daily.voided > 0);
+        break;
+    case kDTSettingLimit:
+        ValueDateTime(counters.lastDocumentTime);
+        break;
+    case kOnlineRegistration:
+        ValueInteger(settings.onlineRegistration);
+        break;
+    case kPortableRegister:
+        ValueInteger(settings.portable);
+        break;
+    case kUpdateAvailable:
+        ValueInteger(settings.updateAvailable);
+        break;
+    case kUpdateFired:
+        ValueInteger(settings.updateFired);
+        break;
+    case kInspectionFired:
+        ValueInteger(InspectionBlocks());
+        break;
+    case kPaperEmpty:
+        ValueInteger(settings.paperEmpty);
+        break;
+    case kCoverOpen:
+        ValueInteger(settings.coverOpen);
+        break;
     }
     return 0;
 }
@@ -110,8 +146,12 @@ int32_t PrinterModel::SetProperty(const RequestLine& r) {
     if (!ParseInteger(r.Field(1), 0, 1, value)) return EFP_DATA_TYPE;
     bool on = value != 0;
     switch (id) {
-    case kOnlineRegistration: settings.onlineRegistration = on; break;
-    case kPortableRegister: settings.portable = on; break;
+    case kOnlineRegistration:
+        settings.onlineRegistration = on;
+        break;
+    case kPortableRegister:
+        settings.portable = on;
+        break;
     case kUpdateAvailable:
         settings.updateAvailable = on;
         if (!on) settings.updateFired = false;
@@ -126,8 +166,12 @@ int32_t PrinterModel::SetProperty(const RequestLine& r) {
         request.affirmed = false;
         break;
     }
-    case kPaperEmpty: settings.paperEmpty = on; break;
-    case kCoverOpen: settings.coverOpen = on; break;
+    case kPaperEmpty:
+        settings.paperEmpty = on;
+        break;
+    case kCoverOpen:
+        settings.coverOpen = on;
+        break;
     }
     return 0;
 }
@@ -170,7 +214,9 @@ int32_t PrinterModel::GetLogoLine(const RequestLine& r, const char (*lines)[kLin
     return 0;
 }
 
-int32_t PrinterModel::GetHeaderLine(const RequestLine& r) { return GetLogoLine(r, settings.header); }
+int32_t PrinterModel::GetHeaderLine(const RequestLine& r) {
+    return GetLogoLine(r, settings.header);
+}
 
 int32_t PrinterModel::GetTrailerLine(const RequestLine& r) {
     return GetLogoLine(r, settings.trailer);
@@ -247,12 +293,24 @@ int32_t PrinterModel::GetCounter(const RequestLine& r) {
     if (!ParseInteger(r.Field(1), 0, maxSubset, subset)) return EFP_BAD_VAT;
     int64_t value = 0;
     switch (id) {
-    case 1: value = subset ? t.receiptsByType[subset - 1] : t.receipts; break;
-    case 2: value = t.voided; break;
-    case 3: value = t.nonFiscal; break;
-    case 4: value = grand.zReports; break;
-    case 5: value = t.items; break;
-    case 6: value = type == 1 ? counters.monthlyNumber : counters.receiptNumber; break;
+    case 1:
+        value = subset ? t.receiptsByType[subset - 1] : t.receipts;
+        break;
+    case 2:
+        value = t.voided;
+        break;
+    case 3:
+        value = t.nonFiscal;
+        break;
+    case 4:
+        value = grand.zReports;
+        break;
+    case 5:
+        value = t.items;
+        break;
+    case 6:
+        value = type == 1 ? counters.monthlyNumber : counters.receiptNumber;
+        break;
     }
     ValueInteger(value);
     return 0;
@@ -275,11 +333,21 @@ int32_t PrinterModel::GetTotalizer(const RequestLine& r) {
         int64_t net = t.sales[v] - t.refunds[v] - t.discounts[v];
         int64_t tax = DivideRounded(net * settings.vat[v].rate, 10000 + settings.vat[v].rate);
         switch (id) {
-        case 1: value += t.sales[v]; break;
-        case 2: value += t.refunds[v]; break;
-        case 3: value += t.discounts[v]; break;
-        case 4: value += net; break;
-        case 5: value += DivideRounded(tax, 10) * 10; break;
+        case 1:
+            value += t.sales[v];
+            break;
+        case 2:
+            value += t.refunds[v];
+            break;
+        case 3:
+            value += t.discounts[v];
+            break;
+        case 4:
+            value += net;
+            break;
+        case 5:
+            value += DivideRounded(tax, 10) * 10;
+            break;
         }
     }
     // 6 and 7 are not per rate: cash in the drawer, cash moved in and out.
@@ -296,15 +364,33 @@ int32_t PrinterModel::GetData(const RequestLine& r) {
     if (!ParseInteger(r.Field(0), 1, 9, item) || r.Field(1)[0]) return E_ILLEGAL;
     bool open = InReceipt();
     switch (item) {
-    case 1: Value(settings.serialNumber); break;
-    case 2: Value(settings.firmware); break;
-    case 3: ValueMoney(open ? receipt.gross : 0); break;
-    case 4: ValueMoney(open ? receipt.paid : 0); break;
-    case 5: ValueMoney(CashInDrawer()); break;
-    case 6: ValueInteger(counters.receiptNumber + 1); break;
-    case 7: ValueInteger(grand.zReports); break;
-    case 8: ValueInteger(open ? receipt.items : 0); break;
-    case 9: ValueDateTime(Now()); break;
+    case 1:
+        Value(settings.serialNumber);
+        break;
+    case 2:
+        Value(settings.firmware);
+        break;
+    case 3:
+        ValueMoney(open ? receipt.gross : 0);
+        break;
+    case 4:
+        ValueMoney(open ? receipt.paid : 0);
+        break;
+    case 5:
+        ValueMoney(CashInDrawer());
+        break;
+    case 6:
+        ValueInteger(counters.receiptNumber + 1);
+        break;
+    case 7:
+        ValueInteger(grand.zReports);
+        break;
+    case 8:
+        ValueInteger(open ? receipt.items : 0);
+        break;
+    case 9:
+        ValueDateTime(Now());
+        break;
     }
     return 0;
 }
@@ -318,7 +404,8 @@ int32_t PrinterModel::GetTransactionStatus(const RequestLine& r) {
     const char* id = r.Field(0);
     const Transaction* found = nullptr;
     if (!id[0]) {
-        const Transaction& last = transactions[(nextTransaction + kTransactions - 1) % kTransactions];
+        const Transaction& last =
+            transactions[(nextTransaction + kTransactions - 1) % kTransactions];
         if (last.id[0]) found = &last;
     } else {
         for (const Transaction& t : transactions)

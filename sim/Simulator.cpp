@@ -83,7 +83,9 @@ std::string Endpoint::Describe() const {
 
 Simulator::Simulator(SimulatorOptions o) : options(std::move(o)), speed(options.speed) {}
 
-Simulator::~Simulator() { Stop(); }
+Simulator::~Simulator() {
+    Stop();
+}
 
 std::vector<Endpoint> Simulator::Endpoints() {
     std::lock_guard<std::mutex> lock(mutex);
@@ -126,8 +128,10 @@ bool Simulator::Start(std::string& error) {
         return false;
     }
     bool ok = true;
-    for (const std::string& spec : options.tcp) ok = ok && OpenTcp(spec, error);
-    for (const std::string& path : options.usb) ok = ok && OpenUsb(path, error);
+    for (const std::string& spec : options.tcp)
+        ok = ok && OpenTcp(spec, error);
+    for (const std::string& path : options.usb)
+        ok = ok && OpenUsb(path, error);
     running = true; // from here on Stop() undoes what was opened
     if (!ok) {
         Stop();
@@ -237,9 +241,11 @@ void Simulator::Stop() {
     stopping = true;
     Wake();
     if (thread.joinable()) thread.join();
-    for (auto& peer : peers) os::StreamClose(peer->stream);
+    for (auto& peer : peers)
+        os::StreamClose(peer->stream);
     peers.clear();
-    for (auto& listener : listeners) os::StreamClose(listener->info.stream);
+    for (auto& listener : listeners)
+        os::StreamClose(listener->info.stream);
     listeners.clear();
     for (auto& pty : ptys) {
         os::StreamClose(pty->terminal.master);
@@ -310,7 +316,9 @@ std::string Simulator::JournalText() {
     return journal.Text();
 }
 
-uint32_t Simulator::NewConnectionId() { return nextConnection++; }
+uint32_t Simulator::NewConnectionId() {
+    return nextConnection++;
+}
 
 void Simulator::Exchange(uint32_t connection, char* line, size_t length, Reply& reply) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -521,7 +529,8 @@ void Simulator::Loop() {
             int32_t wait = peer.writeBlocked ? -1 : peer.output.WaitMs(now);
             if (wait >= 0 && (timeout < 0 || wait < timeout)) timeout = wait;
         };
-        for (auto& peer : peers) consider(*peer);
+        for (auto& peer : peers)
+            consider(*peer);
         bool probing = false;
         for (auto& pty : ptys) {
             if (pty->hungUp) {
@@ -553,8 +562,10 @@ void Simulator::Loop() {
         RetireDevices();
         for (auto& pty : ptys)
             if (pty->hungUp) ProbePty(*pty);
-        for (auto& peer : peers) ServicePeer(*peer, now);
-        for (auto& pty : ptys) ServicePeer(pty->peer, now);
+        for (auto& peer : peers)
+            ServicePeer(*peer, now);
+        for (auto& pty : ptys)
+            ServicePeer(pty->peer, now);
 
         for (auto it = peers.begin(); it != peers.end();) {
             if ((*it)->closed) {

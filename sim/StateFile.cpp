@@ -96,7 +96,8 @@ bool LoadState(PrinterModel& model, const char* path, char* error, size_t errorS
     char line[1024];
     while (std::fgets(line, sizeof line, f)) {
         size_t n = std::strlen(line);
-        while (n && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = 0;
+        while (n && (line[n - 1] == '\n' || line[n - 1] == '\r'))
+            line[--n] = 0;
         if (!n || line[0] == '#') continue;
         char* eq = std::strchr(line, '=');
         if (!eq) continue;

@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     simulator.WatchStopSignals();
-    for (const Endpoint& e : simulator.Endpoints()) std::printf("korvosim: %s\n", e.Describe().c_str());
+    for (const Endpoint& e : simulator.Endpoints())
+        std::printf("korvosim: %s\n", e.Describe().c_str());
     std::printf("korvosim: ready\n");
     std::fflush(stdout);
     simulator.WaitForStopSignal();

@@ -52,7 +52,8 @@ bool ServerListen(const char* host, uint16_t port, bool allowRemote, ListenerInf
             Fail(error, errorSize, host, "not a loopback address (see --allow-remote)");
             continue;
         }
-        int s = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        int s =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (s < 0) {
             Fail(error, errorSize, host, std::strerror(errno));
             continue;

@@ -33,6 +33,8 @@ void CatchStopSignals(const WakeHandle* wake) {
     ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-bool StopRequested() { return stopFlag.load(); }
+bool StopRequested() {
+    return stopFlag.load();
+}
 
 } // namespace korvo::os

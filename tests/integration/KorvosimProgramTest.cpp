@@ -43,7 +43,8 @@ public:
         std::string path = KORVOSIM_PATH;
         argv.push_back(&path[0]);
         std::vector<std::string> copy = arguments;
-        for (std::string& a : copy) argv.push_back(&a[0]);
+        for (std::string& a : copy)
+            argv.push_back(&a[0]);
         argv.push_back(nullptr);
         int r = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -120,7 +121,8 @@ std::string ReadFile(const std::string& path) {
     if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
         char buffer[4096];
         size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            text.append(buffer, n);
         std::fclose(f);
     }
     return text;
@@ -149,9 +151,9 @@ TEST_F(KorvosimProgramTest, HelpAndBadArguments) {
     ASSERT_TRUE(program.Start({"--help"}));
     std::string help = program.ReadAll();
     EXPECT_EQ(program.Wait(), 0);
-    for (const char* option : {"--tcp HOST:PORT", "--usb PATH", "--paper FILE", "--journal FILE",
-                               "--faults FILE", "--state FILE", "--speed F", "--allow-remote",
-                               "delay MS", "drop [BYTES]", "count=N"})
+    for (const char* option :
+         {"--tcp HOST:PORT", "--usb PATH", "--paper FILE", "--journal FILE", "--faults FILE",
+          "--state FILE", "--speed F", "--allow-remote", "delay MS", "drop [BYTES]", "count=N"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 
     Program bad;

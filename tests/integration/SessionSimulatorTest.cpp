@@ -219,7 +219,8 @@ TEST_P(SessionSimulatorTest, MalformedAnswersAreWrongResponseData) {
         Fault(rule);
     }
     ASSERT_EQ(Connect(), 0);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(Run("getDate", "1"), APP_WRONG_RESPONSE_DATA) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(Run("getDate", "1"), APP_WRONG_RESPONSE_DATA) << i;
     // The rules are used up and the line is clean again.
     EXPECT_EQ(Run("getDate", "1"), 0);
     EXPECT_EQ(Values().substr(0, 2), "1\t");
@@ -236,7 +237,8 @@ TEST_P(SessionSimulatorTest, AnswerInSmallPiecesIsAssembled) {
     // 8 values, the signature code among them, all in one piece again.
     std::string values = Values();
     size_t tabs = 0;
-    for (char c : values) tabs += c == '\t';
+    for (char c : values)
+        tabs += c == '\t';
     EXPECT_EQ(tabs, 7u) << values;
     EXPECT_NE(values.find("==\t0\t"), std::string::npos);
 }
@@ -300,7 +302,8 @@ TEST_P(SessionSimulatorTest, NoiseBeforeConnectDoesNoHarm) {
     // request no noise can spell, whose answer shows all was read.
     std::mt19937 random(4);
     std::string noise;
-    for (int i = 0; i < 4000; ++i) noise += static_cast<char>(random());
+    for (int i = 0; i < 4000; ++i)
+        noise += static_cast<char>(random());
     noise += std::string(3000, 'Z') + "\nsync-5e\tREQ\n";
     auto raw = NewTransport();
     ASSERT_EQ(raw->Open(), 0);

@@ -68,9 +68,11 @@ TEST_F(FrontEndTest, TcpServesTheModelAndJournals) {
 
     std::string journal = sim->JournalText();
     EXPECT_NE(journal.find(" ! connected\n"), std::string::npos);
-    EXPECT_NE(journal.find(" > pRI\\tREQ\\tTea\\t1.20\\t1\\t2\\t\\t\\t\\t\\t\\t\n"), std::string::npos);
+    EXPECT_NE(journal.find(" > pRI\\tREQ\\tTea\\t1.20\\t1\\t2\\t\\t\\t\\t\\t\\t\n"),
+              std::string::npos);
     EXPECT_NE(journal.find(" < eFR\\tRSP\\t0\\n\n"), std::string::npos);
-    EXPECT_NE(sim->PaperText().find("Tea                               1.20 B\n"), std::string::npos);
+    EXPECT_NE(sim->PaperText().find("Tea                               1.20 B\n"),
+              std::string::npos);
     EXPECT_EQ(sim->WithModel([](PrinterModel& m) { return m.Daily().receipts; }), 1u);
 }
 
@@ -190,7 +192,8 @@ TEST_F(FrontEndTest, RandomBytesAndOverLongLinesDoNotWedgeIt) {
     std::string noise;
     for (int round = 0; round < 300; ++round) {
         std::string chunk(1 + random() % 700, '\0');
-        for (char& c : chunk) c = static_cast<char>(random());
+        for (char& c : chunk)
+            c = static_cast<char>(random());
         // Plausible-looking fragments now and then.
         if (round % 7 == 0) chunk += "pRI\tREQ\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n";
         if (round % 11 == 0) chunk += "CONNECT\tREQ\tx\n\tREQ\n\t\t\t\n";
@@ -264,7 +267,8 @@ TEST_F(FrontEndTest, StateFileAndPaperFileSurviveARestart) {
         ASSERT_EQ(client.Exchange("CONNECT\tREQ"), "CONNECT\tRSP\t0\n");
         ASSERT_TRUE(client.Send("bFR\tREQ\t1\t0\t\npRI\tREQ\tTea\t1.20\t1\t2\t\t\t\t\t\t\n"
                                 "pRT\tREQ\t1.20\t2\t1\t\t\neFR\tREQ\t1\n"));
-        for (int i = 0; i < 4; ++i) ASSERT_EQ(client.ReadLine().find("RSP\t0\n") != 0, true);
+        for (int i = 0; i < 4; ++i)
+            ASSERT_EQ(client.ReadLine().find("RSP\t0\n") != 0, true);
         // The monthly number goes on from the saved state.
         std::string info = client.Exchange("gLRRI\tREQ");
         size_t date = info.find("\t", 10);

@@ -25,8 +25,8 @@ TEST(Amounts, ReadAndWritten) {
     EXPECT_TRUE(ParseAmount("-1.125", v));
     EXPECT_EQ(v, -1125);
     EXPECT_TRUE(ParseAmount("999999999.999", v));
-    for (const char* bad : {"", "-", "1.", ".5", "1,5", " 1", "1 ", "+1", "1.0001", "1e3",
-                            "1234567890", "--1"})
+    for (const char* bad :
+         {"", "-", "1.", ".5", "1,5", " 1", "1 ", "+1", "1.0001", "1e3", "1234567890", "--1"})
         EXPECT_FALSE(ParseAmount(bad, v)) << bad;
     char text[32];
     FormatMoney(-200, text, sizeof text);
@@ -55,9 +55,9 @@ TEST(Dates, ReadWrittenAndChecked) {
     ASSERT_TRUE(ParseDateTime("2025-01-01 08:30", s));
     FormatDateTime(s, text, sizeof text);
     EXPECT_STREQ(text, "2025-01-01T08:30:00");
-    for (const char* bad : {"2025-02-29T00:00:00", "2025-13-01T00:00:00", "2025-01-01",
-                            "1999-12-31T23:59:59", "2025-01-01T24:00:00", "2025-1-01T00:00",
-                            "2025-01-01T00:00:00Z"})
+    for (const char* bad :
+         {"2025-02-29T00:00:00", "2025-13-01T00:00:00", "2025-01-01", "1999-12-31T23:59:59",
+          "2025-01-01T24:00:00", "2025-1-01T00:00", "2025-01-01T00:00:00Z"})
         EXPECT_FALSE(ParseDateTime(bad, s)) << bad;
 }
 
@@ -126,14 +126,14 @@ TEST(FaultPlan, RulesParsedAndRefused) {
     EXPECT_EQ(rule.action.gapMs, 2u);
     ASSERT_TRUE(FaultPlan::ParseRule("eFR drop", rule, error, sizeof error));
     EXPECT_EQ(rule.action.value, -1);
-    for (const char* bad : {"bFR", "nosuch delay 1", "bFR delay", "bFR delay x", "bFR silent 3",
-                            "bFR code", "bFR chunks 0", "bFR raw \\q", "bFR explode",
-                            "bFR delay 5 count=0", "CONNECT drop -1"})
+    for (const char* bad :
+         {"bFR", "nosuch delay 1", "bFR delay", "bFR delay x", "bFR silent 3", "bFR code",
+          "bFR chunks 0", "bFR raw \\q", "bFR explode", "bFR delay 5 count=0", "CONNECT drop -1"})
         EXPECT_FALSE(FaultPlan::ParseRule(bad, rule, error, sizeof error)) << bad;
 
     FaultPlan plan;
-    EXPECT_FALSE(plan.AddText("# faults\n\npRI code 214\n  bFR  nul \nbFR wobble\n", error,
-                              sizeof error));
+    EXPECT_FALSE(
+        plan.AddText("# faults\n\npRI code 214\n  bFR  nul \nbFR wobble\n", error, sizeof error));
     EXPECT_STREQ(error, "line 5: unknown action or wrong arguments: bFR wobble");
     EXPECT_EQ(plan.Count(), 2);
 }
@@ -141,8 +141,8 @@ TEST(FaultPlan, RulesParsedAndRefused) {
 TEST(FaultPlan, SkipCountAndOrder) {
     FaultPlan plan;
     char error[256];
-    ASSERT_TRUE(plan.AddText("pRI code 214 skip=1 count=2\n* delay 5 count=1\n", error,
-                             sizeof error));
+    ASSERT_TRUE(
+        plan.AddText("pRI code 214 skip=1 count=2\n* delay 5 count=1\n", error, sizeof error));
     EXPECT_EQ(plan.Take("pRI").kind, FaultKind::Delay); // skipped by the first, caught by *
     EXPECT_EQ(plan.Take("pRI").kind, FaultKind::Code);
     EXPECT_EQ(plan.Take("bFR").kind, FaultKind::None); // * used up
@@ -231,8 +231,8 @@ TEST(Options, CommandLine) {
     SimulatorOptions o;
     bool help = false;
     std::string error;
-    const char* argv[] = {"korvosim", "--tcp", "127.0.0.1:0", "--usb", "/tmp/com1", "--tcp",
-                          "[::1]:0",  "--speed", "0.5", "--state", "s.txt"};
+    const char* argv[] = {"korvosim", "--tcp",   "127.0.0.1:0", "--usb",   "/tmp/com1", "--tcp",
+                          "[::1]:0",  "--speed", "0.5",         "--state", "s.txt"};
     ASSERT_TRUE(ParseOptions(11, argv, o, help, error)) << error;
     EXPECT_EQ(o.tcp.size(), 2u);
     EXPECT_EQ(o.usb.size(), 1u);

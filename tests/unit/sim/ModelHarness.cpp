@@ -41,7 +41,9 @@ std::vector<std::string> ModelHarness::Values(const std::string& line) {
     return std::vector<std::string>(fields.begin() + 3, fields.end());
 }
 
-void ModelHarness::Connect() { Send("CONNECT\tREQ"); }
+void ModelHarness::Connect() {
+    Send("CONNECT\tREQ");
+}
 
 void ModelHarness::OpenSaleWithItems() {
     Send("bFR\tREQ\t1\t0\t");

@@ -90,13 +90,11 @@ TEST(ModelProtocol, ResponsesFollowTheHeads) {
         const char* line;
     };
     const Probe probes[] = {
-        {"gC\tREQ\t1\t0\t1"},   {"gD\tREQ\t1\t"},     {"gDT\tREQ\t1"},
-        {"gFUR\tREQ"},          {"gFA\tREQ\t1\t0"},   {"gLRLI\tREQ"},
-        {"gLRRI\tREQ"},         {"gP\tREQ\t6"},       {"gT\tREQ\t1\t0\t1"},
-        {"gTS\tREQ\tT1"},       {"gVE\tREQ\t1"},      {"oP\tREQ"},
-        {"gHL\tREQ\t1"},        {"gTL\tREQ\t1"},      {"gIR\tREQ\t1"},
-        {"gNLR\tREQ\t0"},       {"gLD\tREQ\t1"},      {"pXR\tREQ"},
-        {"gPE\tREQ\t1"},
+        {"gC\tREQ\t1\t0\t1"}, {"gD\tREQ\t1\t"}, {"gDT\tREQ\t1"}, {"gFUR\tREQ"},
+        {"gFA\tREQ\t1\t0"},   {"gLRLI\tREQ"},   {"gLRRI\tREQ"},  {"gP\tREQ\t6"},
+        {"gT\tREQ\t1\t0\t1"}, {"gTS\tREQ\tT1"}, {"gVE\tREQ\t1"}, {"oP\tREQ"},
+        {"gHL\tREQ\t1"},      {"gTL\tREQ\t1"},  {"gIR\tREQ\t1"}, {"gNLR\tREQ\t0"},
+        {"gLD\tREQ\t1"},      {"pXR\tREQ"},     {"gPE\tREQ\t1"},
     };
     ModelHarness h;
     h.Connect();
@@ -118,11 +116,13 @@ TEST(ModelProtocol, ResponsesFollowTheHeads) {
         std::string response = h.Send(line);
         ASSERT_EQ(h.last.code, 0) << response;
         size_t tabs = 0;
-        for (char c : response) tabs += c == '\t';
+        for (char c : response)
+            tabs += c == '\t';
         size_t headFields = 0;
         if (entry->responseHead) {
             headFields = 1;
-            for (const char* c = entry->responseHead; *c; ++c) headFields += *c == '\t';
+            for (const char* c = entry->responseHead; *c; ++c)
+                headFields += *c == '\t';
         }
         EXPECT_EQ(tabs, 2 + headFields) << response;
     }
@@ -139,7 +139,7 @@ TEST(ModelProtocol, EveryCatalogueCommandIsKnown) {
         int32_t code = h.Code(line);
         EXPECT_NE(code, EFP_UNKNOWN_CMD) << e->shortName;
         if (!h.model.SessionOpen()) h.Connect(); // uF restarts the printer
-        h.Send("rP\tREQ");                      // whatever it opened
+        h.Send("rP\tREQ");                       // whatever it opened
     }
 }
 

@@ -11,7 +11,9 @@
 
 namespace korvo::sim::test {
 
-RawClient::~RawClient() { Close(); }
+RawClient::~RawClient() {
+    Close();
+}
 
 void RawClient::Close() {
     if (fd >= 0) ::close(fd);

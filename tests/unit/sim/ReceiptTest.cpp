@@ -78,7 +78,8 @@ TEST_F(ReceiptTest, CompleteSaleWithChange) {
     EXPECT_EQ(info[3].substr(0, 2), "O-");
     EXPECT_EQ(info[3].find_first_not_of("0123456789ABCDEF", 2), std::string::npos);
     ASSERT_EQ(info[4].size(), 44u);
-    for (size_t dash : {8u, 17u, 26u, 35u}) EXPECT_EQ(info[4][dash], '-');
+    for (size_t dash : {8u, 17u, 26u, 35u})
+        EXPECT_EQ(info[4][dash], '-');
     EXPECT_EQ(info[5].size(), 344u);
     EXPECT_EQ(info[5].substr(342), "==");
     EXPECT_EQ(info[6], "0");
