@@ -57,7 +57,7 @@ int32_t PrinterModel::PrintNormal(const RequestLine& r) {
 
 int32_t PrinterModel::EndNonFiscal(const RequestLine& r) {
     int64_t separation = 0;
-    if (!Flag(r.Field(0), separation)) return EFP_DATA_TYPE;
+    if (!Flag(r.Field(0), separation)) return BadField(r.Field(0));
     if (state != DocumentState::NonFiscal) return EFP_WRONG_STATE;
     paper.Rule();
     paper.Center("NON-FISCAL DOCUMENT");

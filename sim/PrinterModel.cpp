@@ -300,6 +300,10 @@ void PrinterModel::ValueDateTime(int64_t seconds) {
     Value(text);
 }
 
+int32_t PrinterModel::BadField(const char* field) {
+    return field[0] ? EFP_DATA_TYPE : EFP_MISSING_PRM;
+}
+
 int32_t PrinterModel::PrinterFault() const {
     if (settings.coverOpen) return EFP_COVER_OPEN;
     if (settings.paperEmpty) return EFP_REC_EMPTY;

@@ -86,7 +86,9 @@ private:
     void ValueMoney(int64_t thousandths);
     void ValueDateTime(int64_t seconds);
 
-    // Shared checks and helpers.
+    // Shared checks and helpers. A field that does not read is 405 when it
+    // was left empty and 401 otherwise.
+    static int32_t BadField(const char* field);
     bool Printable() const { return !settings.paperEmpty && !settings.coverOpen; }
     int32_t PrinterFault() const;
     bool InReceipt() const;

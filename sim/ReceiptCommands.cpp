@@ -55,9 +55,10 @@ bool Identifier(const char* text, size_t minimum, size_t limit) {
     return n >= minimum && n <= limit;
 }
 
-// Parses an amount field: 401 when it is no number at all.
+// Parses an amount field: 405 when it is empty, 401 when it is no number.
 int32_t ReadAmount(const char* field, int64_t& value) {
-    return ParseAmount(field, value) ? 0 : EFP_DATA_TYPE;
+    if (ParseAmount(field, value)) return 0;
+    return field[0] ? EFP_DATA_TYPE : EFP_MISSING_PRM;
 }
 
 int64_t Magnitude(int64_t v) {
@@ -78,7 +79,7 @@ int32_t PrinterModel::BeginFiscalReceipt(const RequestLine& r) {
     if (state != DocumentState::Idle) return EFP_WRONG_STATE;
     int64_t type = 0, flags = 0;
     if (!ParseInteger(r.Field(0), 1, kReceiptTypes, type)) return E_ILLEGAL;
-    if (!ParseInteger(r.Field(1), 0, 255, flags)) return EFP_DATA_TYPE;
+    if (!ParseInteger(r.Field(1), 0, 255, flags)) return BadField(r.Field(1));
     const char* transactionId = r.Field(2);
     if (transactionId[0] && !Identifier(transactionId, 1, 40)) return EFP_BAD_DESCRIPTION;
     if (training && (type == kReceiptDeposit || type == kReceiptWithdrawal))
@@ -480,6 +481,7 @@ int32_t PrinterModel::PrintRecCash(const RequestLine& r) {
     if (state != DocumentState::Receipt) return EFP_WRONG_STATE;
     if (!CashReceipt()) return EFP_ILLEGAL_COMMAND;
     int64_t amount = 0;
+    if (!r.Field(0)[0]) return EFP_MISSING_PRM;
     if (!ParseAmount(r.Field(0), amount) || amount <= 0 || !IsCents(amount)) return EFP_BAD_AMOUNT;
     int32_t p = 0;
     if (r.Field(1)[0]) {
@@ -595,7 +597,7 @@ void PrinterModel::PrintReceiptEnd() {
 
 int32_t PrinterModel::EndFiscalReceipt(const RequestLine& r) {
     int64_t separation = 0;
-    if (!ParseInteger(r.Field(0), 0, 1, separation)) return EFP_DATA_TYPE;
+    if (!ParseInteger(r.Field(0), 0, 1, separation)) return BadField(r.Field(0));
     bool cashDone = CashReceipt() && state == DocumentState::Receipt && receipt.items > 0;
     if (state != DocumentState::Ending && !cashDone) return EFP_WRONG_STATE;
 

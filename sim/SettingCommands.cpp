@@ -143,7 +143,7 @@ int32_t PrinterModel::GetProperty(const RequestLine& r) {
 int32_t PrinterModel::SetProperty(const RequestLine& r) {
     int64_t id = 0, value = 0;
     if (!ParseInteger(r.Field(0), kOnlineRegistration, kPropertyCount, id)) return E_ILLEGAL;
-    if (!ParseInteger(r.Field(1), 0, 1, value)) return EFP_DATA_TYPE;
+    if (!ParseInteger(r.Field(1), 0, 1, value)) return BadField(r.Field(1));
     bool on = value != 0;
     switch (id) {
     case kOnlineRegistration:
@@ -277,7 +277,7 @@ int32_t PrinterModel::SetFontAttribute(const RequestLine& r) {
     if (!ParseInteger(r.Field(0), 1, kFontGroups, group) ||
         !ParseInteger(r.Field(1), 0, kFontOptions - 1, option))
         return E_ILLEGAL;
-    if (!ParseInteger(r.Field(2), 0, 255, attribute)) return EFP_DATA_TYPE;
+    if (!ParseInteger(r.Field(2), 0, 255, attribute)) return BadField(r.Field(2));
     settings.font[group - 1][option] = static_cast<int32_t>(attribute);
     return 0;
 }

@@ -62,6 +62,8 @@ TEST(ModelProtocol, MalformedRequests) {
     EXPECT_EQ(h.Code("bFR\tREQ\t1"), EFP_MISSING_FIELD);
     EXPECT_EQ(h.Code("bFR\tREQ\t1\t0"), 0);
     EXPECT_EQ(h.Code("pRV\tREQ"), 0);
+    EXPECT_EQ(h.Code("eFR\tREQ\t"), EFP_MISSING_PRM);
+    EXPECT_EQ(h.Code("eFR\tREQ\tyes"), EFP_DATA_TYPE);
     EXPECT_EQ(h.Code("eFR\tREQ\t0"), 0);
     EXPECT_EQ(h.Code("sHL\tREQ\t\t\t\t\t\t\t\t\t\t"), EFP_EXTRA_FIELD);
 }

@@ -89,7 +89,8 @@ TEST_F(ReceiptTest, CompleteSaleWithChange) {
 
 TEST_F(ReceiptTest, ItemValidationCodes) {
     ASSERT_EQ(h.Code("bFR\tREQ\t1\t0\t"), 0);
-    // price: no number, <= 0, not whole cents
+    // price: missing, no number, <= 0, not whole cents
+    EXPECT_EQ(Item("Bread\t\t1\t1\t\t\t\t\t\t"), EFP_MISSING_PRM);
     EXPECT_EQ(Item("Bread\tabc\t1\t1\t\t\t\t\t\t"), EFP_DATA_TYPE);
     EXPECT_EQ(Item("Bread\t0\t1\t1\t\t\t\t\t\t"), EFP_BAD_AMOUNT);
     EXPECT_EQ(Item("Bread\t-1.00\t1\t1\t\t\t\t\t\t"), EFP_BAD_AMOUNT);
@@ -149,6 +150,8 @@ TEST_F(ReceiptTest, PaymentValidation) {
     // Payment 6 exists but is unused.
     EXPECT_EQ(h.Code("pRT\tREQ\t4.49\t5.00\t6\t\t"), EFP_BAD_PAYMENT);
     EXPECT_EQ(h.Code("pRT\tREQ\t4.49\t-1.00\t1\t\t"), EFP_BAD_AMOUNT);
+    EXPECT_EQ(h.Code("pRT\tREQ\t\t1.00\t1\t\t"), EFP_MISSING_PRM);
+    EXPECT_EQ(h.Code("pRT\tREQ\t4,49\t1.00\t1\t\t"), EFP_DATA_TYPE);
     EXPECT_EQ(h.Code("pRT\tREQ\t4.49\t1.001\t1\t\t"), EFP_BAD_AMOUNT);
     EXPECT_EQ(h.Code("pRT\tREQ\t4.491\t1.00\t1\t\t"), EFP_BAD_AMOUNT);
     // Change comes only from cash: a card cannot pay more than is due.
