@@ -1,8 +1,8 @@
 #include "sim/Journal.h"
 
-#include <cerrno>
 #include <cstring>
 
+#include "sim/AppendFile.h"
 #include "sim/CivilTime.h"
 
 namespace korvo::sim {
@@ -12,11 +12,8 @@ Journal::~Journal() {
 }
 
 bool Journal::OpenFile(const char* path, char* error, size_t errorSize) {
-    std::FILE* f = std::fopen(path, "ab");
-    if (!f) {
-        std::snprintf(error, errorSize, "%s: %s", path, std::strerror(errno));
-        return false;
-    }
+    std::FILE* f = OpenForAppend(path, error, errorSize);
+    if (!f) return false;
     if (file) std::fclose(file);
     file = f;
     return true;

@@ -1,7 +1,8 @@
 #include "sim/PaperRoll.h"
 
-#include <cerrno>
 #include <cstring>
+
+#include "sim/AppendFile.h"
 
 namespace korvo::sim {
 
@@ -10,11 +11,8 @@ PaperRoll::~PaperRoll() {
 }
 
 bool PaperRoll::OpenFile(const char* path, char* error, size_t errorSize) {
-    std::FILE* f = std::fopen(path, "ab");
-    if (!f) {
-        std::snprintf(error, errorSize, "%s: %s", path, std::strerror(errno));
-        return false;
-    }
+    std::FILE* f = OpenForAppend(path, error, errorSize);
+    if (!f) return false;
     if (file) std::fclose(file);
     file = f;
     return true;

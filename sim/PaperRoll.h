@@ -23,6 +23,10 @@ public:
 
     // Text wider than the paper wraps onto further lines.
     void Line(const char* text);
+    // A line that is printed only when it has text (pre- and post-lines).
+    void LineIfAny(const char* text) {
+        if (text[0]) Line(text);
+    }
     void Center(const char* text);
     // left and right on one line; on two when they do not fit together.
     void LeftRight(const char* left, const char* right);

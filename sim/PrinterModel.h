@@ -94,6 +94,8 @@ private:
     bool InReceipt() const;
     bool CashReceipt() const;
     int32_t VatIndex(const char* field) const; // 0-based, or -1
+    int32_t ReadVat(const char* vatField, const char* regulation, int32_t& vat) const;
+    int32_t SaleBodyState() const;
     int32_t PaymentIndex(const char* field) const;
     bool ItemText(const char* text) const;
     void AddLog(const char* text);

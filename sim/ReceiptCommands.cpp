@@ -65,6 +65,12 @@ int64_t Magnitude(int64_t v) {
     return v < 0 ? -v : v;
 }
 
+// An amount that must be positive and in whole cents.
+int32_t ReadPositiveCents(const char* field, int64_t& value) {
+    if (int32_t e = ReadAmount(field, value)) return e;
+    return value > 0 && IsCents(value) ? 0 : EFP_BAD_AMOUNT;
+}
+
 // specialRegulation: an exempt rate needs one (1..9), a taxable rate takes none.
 int32_t CheckSpecialRegulation(const char* field, bool exempt) {
     if (!field[0]) return exempt ? EFP_BAD_SPEC_REG : 0;
@@ -74,6 +80,19 @@ int32_t CheckSpecialRegulation(const char* field, bool exempt) {
 }
 
 } // namespace
+
+// The VAT id of an amount and the special regulation that goes with its rate.
+int32_t PrinterModel::ReadVat(const char* vatField, const char* regulation, int32_t& vat) const {
+    vat = VatIndex(vatField);
+    if (vat < 0) return EFP_BAD_VAT;
+    return CheckSpecialRegulation(regulation, settings.vat[vat].flag == 0);
+}
+
+// Adjustments, vouchers and deducted advances belong to sale receipts.
+int32_t PrinterModel::SaleBodyState() const {
+    if (state != DocumentState::Receipt) return EFP_WRONG_STATE;
+    return receipt.type == kReceiptSale ? 0 : EFP_ILLEGAL_COMMAND;
+}
 
 int32_t PrinterModel::BeginFiscalReceipt(const RequestLine& r) {
     if (state != DocumentState::Idle) return EFP_WRONG_STATE;
@@ -152,13 +171,11 @@ int32_t PrinterModel::RegisterItem(const RequestLine& r, int32_t sign, bool corr
     const char* reference = r.Field(7);
     if (!ItemText(description) || !description[0]) return EFP_BAD_DESCRIPTION;
     int64_t price = 0, quantity = 0, unitPrice = 0;
-    if (int32_t e = ReadAmount(r.Field(1), price)) return e;
-    if (price <= 0 || !IsCents(price)) return EFP_BAD_AMOUNT;
+    if (int32_t e = ReadPositiveCents(r.Field(1), price)) return e;
     if (int32_t e = ReadAmount(r.Field(2), quantity)) return e;
     if (quantity <= 0) return EFP_BAD_QUANTITY;
-    int32_t vat = VatIndex(r.Field(3));
-    if (vat < 0) return EFP_BAD_VAT;
-    if (int32_t e = CheckSpecialRegulation(r.Field(4), settings.vat[vat].flag == 0)) return e;
+    int32_t vat = 0;
+    if (int32_t e = ReadVat(r.Field(3), r.Field(4), vat)) return e;
     if (r.Field(5)[0]) {
         if (int32_t e = ReadAmount(r.Field(5), unitPrice)) return e;
         if (unitPrice <= 0) return EFP_BAD_PRICE;
@@ -180,7 +197,7 @@ int32_t PrinterModel::RegisterItem(const RequestLine& r, int32_t sign, bool corr
     booked[vat] += correction ? -price : price;
     if (!correction) ++receipt.items;
 
-    if (r.Field(8)[0]) paper.Line(r.Field(8));
+    paper.LineIfAny(r.Field(8));
     char text[96];
     std::snprintf(text, sizeof text, "%s%s", label, description);
     PrintAmountLine(text, amount, vat);
@@ -196,7 +213,7 @@ int32_t PrinterModel::RegisterItem(const RequestLine& r, int32_t sign, bool corr
         std::snprintf(text, sizeof text, "  Ref. %s", reference);
         paper.Line(text);
     }
-    if (r.Field(9)[0]) paper.Line(r.Field(9));
+    paper.LineIfAny(r.Field(9));
     return 0;
 }
 
@@ -228,31 +245,27 @@ int32_t PrinterModel::PrintRecItemRefundCorrection(const RequestLine& r) {
 }
 
 int32_t PrinterModel::PrintRecItemAdjustment(const RequestLine& r) {
-    if (state != DocumentState::Receipt) return EFP_WRONG_STATE;
-    if (CashReceipt() || receipt.type != kReceiptSale) return EFP_ILLEGAL_COMMAND;
+    if (int32_t e = SaleBodyState()) return e;
     int64_t type = 0, amount = 0;
+    int32_t vat = 0;
     if (!ParseInteger(r.Field(0), 1, 2, type)) return E_ILLEGAL;
     if (!ItemText(r.Field(1))) return EFP_BAD_DESCRIPTION;
-    if (int32_t e = ReadAmount(r.Field(2), amount)) return e;
-    if (amount <= 0 || !IsCents(amount)) return EFP_BAD_AMOUNT;
-    int32_t vat = VatIndex(r.Field(3));
-    if (vat < 0) return EFP_BAD_VAT;
-    if (int32_t e = CheckSpecialRegulation(r.Field(4), settings.vat[vat].flag == 0)) return e;
+    if (int32_t e = ReadPositiveCents(r.Field(2), amount)) return e;
+    if (int32_t e = ReadVat(r.Field(3), r.Field(4), vat)) return e;
     if (!ItemText(r.Field(5)) || !ItemText(r.Field(6))) return EFP_BAD_DESCRIPTION;
     bool discount = type == 1;
     if (int32_t e = ApplyToVat(vat, discount ? -amount : amount, discount ? kDiscount : kSale))
         return e;
     (discount ? receipt.discounts : receipt.sales)[vat] += amount;
-    if (r.Field(5)[0]) paper.Line(r.Field(5));
+    paper.LineIfAny(r.Field(5));
     const char* text = r.Field(1)[0] ? r.Field(1) : (discount ? "Discount" : "Surcharge");
     PrintAmountLine(text, discount ? -amount : amount, vat);
-    if (r.Field(6)[0]) paper.Line(r.Field(6));
+    paper.LineIfAny(r.Field(6));
     return 0;
 }
 
 int32_t PrinterModel::PrintRecPackageAdjustment(const RequestLine& r) {
-    if (state != DocumentState::Receipt) return EFP_WRONG_STATE;
-    if (CashReceipt() || receipt.type != kReceiptSale) return EFP_ILLEGAL_COMMAND;
+    if (int32_t e = SaleBodyState()) return e;
     int64_t type = 0;
     if (!ParseInteger(r.Field(0), 1, 2, type)) return E_ILLEGAL;
     if (!ItemText(r.Field(1))) return EFP_BAD_DESCRIPTION;
@@ -301,7 +314,7 @@ int32_t PrinterModel::PrintRecPackageAdjustment(const RequestLine& r) {
         }
         (discount ? receipt.discounts : receipt.sales)[v] += amounts[v];
     }
-    if (r.Field(3)[0]) paper.Line(r.Field(3));
+    paper.LineIfAny(r.Field(3));
     paper.Line(r.Field(1)[0] ? r.Field(1) : (discount ? "Discount" : "Surcharge"));
     for (int v = 0; v < kVatCount; ++v) {
         if (!amounts[v]) continue;
@@ -309,48 +322,43 @@ int32_t PrinterModel::PrintRecPackageAdjustment(const RequestLine& r) {
         std::snprintf(text, sizeof text, "  VAT %c", VatLetter(v + 1));
         PrintAmountLine(text, discount ? -amounts[v] : amounts[v], v);
     }
-    if (r.Field(4)[0]) paper.Line(r.Field(4));
+    paper.LineIfAny(r.Field(4));
     return 0;
 }
 
 int32_t PrinterModel::PrintRecItemSinglePurposeVoucher(const RequestLine& r) {
-    if (state != DocumentState::Receipt) return EFP_WRONG_STATE;
-    if (CashReceipt() || receipt.type != kReceiptSale) return EFP_ILLEGAL_COMMAND;
+    if (int32_t e = SaleBodyState()) return e;
     int64_t amount = 0;
-    if (int32_t e = ReadAmount(r.Field(0), amount)) return e;
-    if (amount <= 0 || !IsCents(amount)) return EFP_BAD_AMOUNT;
-    int32_t vat = VatIndex(r.Field(1));
-    if (vat < 0) return EFP_BAD_VAT;
+    int32_t vat = 0;
+    if (int32_t e = ReadPositiveCents(r.Field(0), amount)) return e;
+    if (VatIndex(r.Field(1)) < 0) return EFP_BAD_VAT;
     if (!r.Field(2)[0] || !ItemText(r.Field(2))) return EFP_BAD_DESCRIPTION;
-    if (int32_t e = CheckSpecialRegulation(r.Field(3), settings.vat[vat].flag == 0)) return e;
+    if (int32_t e = ReadVat(r.Field(1), r.Field(3), vat)) return e;
     if (!ItemText(r.Field(4)) || !ItemText(r.Field(5))) return EFP_BAD_DESCRIPTION;
     if (int32_t e = ApplyToVat(vat, amount, kSale)) return e;
     receipt.sales[vat] += amount;
     ++receipt.items;
-    if (r.Field(4)[0]) paper.Line(r.Field(4));
+    paper.LineIfAny(r.Field(4));
     char text[64];
     std::snprintf(text, sizeof text, "Voucher %s", r.Field(2));
     PrintAmountLine(text, amount, vat);
-    if (r.Field(5)[0]) paper.Line(r.Field(5));
+    paper.LineIfAny(r.Field(5));
     return 0;
 }
 
 int32_t PrinterModel::PrintRecAdvancePaymentDeduct(const RequestLine& r) {
-    if (state != DocumentState::Receipt) return EFP_WRONG_STATE;
-    if (CashReceipt() || receipt.type != kReceiptSale) return EFP_ILLEGAL_COMMAND;
+    if (int32_t e = SaleBodyState()) return e;
     if (!ItemText(r.Field(0))) return EFP_BAD_DESCRIPTION;
     int64_t amount = 0;
-    if (int32_t e = ReadAmount(r.Field(1), amount)) return e;
-    if (amount <= 0 || !IsCents(amount)) return EFP_BAD_AMOUNT;
-    int32_t vat = VatIndex(r.Field(2));
-    if (vat < 0) return EFP_BAD_VAT;
-    if (int32_t e = CheckSpecialRegulation(r.Field(3), settings.vat[vat].flag == 0)) return e;
+    int32_t vat = 0;
+    if (int32_t e = ReadPositiveCents(r.Field(1), amount)) return e;
+    if (int32_t e = ReadVat(r.Field(2), r.Field(3), vat)) return e;
     if (!ItemText(r.Field(4)) || !ItemText(r.Field(5))) return EFP_BAD_DESCRIPTION;
     if (int32_t e = ApplyToVat(vat, -amount, kDiscount)) return e;
     receipt.discounts[vat] += amount;
-    if (r.Field(4)[0]) paper.Line(r.Field(4));
+    paper.LineIfAny(r.Field(4));
     PrintAmountLine(r.Field(0)[0] ? r.Field(0) : "Advance payment", -amount, vat);
-    if (r.Field(5)[0]) paper.Line(r.Field(5));
+    paper.LineIfAny(r.Field(5));
     return 0;
 }
 
@@ -393,7 +401,7 @@ int32_t PrinterModel::PrintRecSubtotal(const RequestLine& r) {
     }
     paper.Rule();
     PrintAmountLine("SUBTOTAL", receipt.gross, -1);
-    if (r.Field(1)[0]) paper.Line(r.Field(1));
+    paper.LineIfAny(r.Field(1));
     return 0;
 }
 
@@ -424,9 +432,9 @@ int32_t PrinterModel::PrintRecTotal(const RequestLine& r) {
         std::snprintf(text, sizeof text, "TOTAL %s", settings.currency);
         PrintAmountLine(text, receipt.gross, -1);
     }
-    if (r.Field(3)[0]) paper.Line(r.Field(3));
+    paper.LineIfAny(r.Field(3));
     PrintAmountLine(settings.payments[p].name, payment, -1);
-    if (r.Field(4)[0]) paper.Line(r.Field(4));
+    paper.LineIfAny(r.Field(4));
     receipt.paid += payment;
     receipt.paidBy[p] += payment;
     ++receipt.payments;
@@ -465,11 +473,11 @@ int32_t PrinterModel::PrintRecTotalChange(const RequestLine& r) {
         std::snprintf(text, sizeof text, "TOTAL %s", settings.currency);
         PrintAmountLine(text, receipt.gross, -1);
     }
-    if (r.Field(3)[0]) paper.Line(r.Field(3));
+    paper.LineIfAny(r.Field(3));
     char text[48];
     std::snprintf(text, sizeof text, "Paid out %s", settings.payments[p].name);
     PrintAmountLine(text, change, -1);
-    if (r.Field(4)[0]) paper.Line(r.Field(4));
+    paper.LineIfAny(r.Field(4));
     receipt.paid += change;
     receipt.paidBy[p] += change;
     ++receipt.payments;
