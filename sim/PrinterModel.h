@@ -113,6 +113,8 @@ private:
     int32_t ApplyToVat(int vat, int64_t signedAmount, int32_t kind);
     void PrintAmountLine(const char* text, int64_t amount, int vat);
     void PrintReceiptEnd();
+    int32_t CheckPayment(const RequestLine& r, int64_t total, int32_t& payment);
+    void PrintTotalLine();
     void PrintVatRecap();
     void PrintTotalsReport(const Totals& totals, const char* title);
     int64_t CashInDrawer() const;

@@ -405,6 +405,27 @@ int32_t PrinterModel::PrintRecSubtotal(const RequestLine& r) {
     return 0;
 }
 
+// What printRecTotal and printRecTotalChange check alike once their amounts
+// are read: the payment (fields 2..4), and the application's total, which
+// must be the printer's own or the receipt is voided.
+int32_t PrinterModel::CheckPayment(const RequestLine& r, int64_t total, int32_t& payment) {
+    payment = PaymentIndex(r.Field(2));
+    if (payment < 0) return EFP_BAD_PAYMENT;
+    if (!ItemText(r.Field(3)) || !ItemText(r.Field(4))) return EFP_BAD_DESCRIPTION;
+    if (total != receipt.gross) {
+        VoidReceipt("Total differs");
+        return E_ILLEGAL;
+    }
+    return receipt.payments >= kMaxPayments ? EFP_MAX_PAYMENT_CNT_EXCEEDED : 0;
+}
+
+void PrinterModel::PrintTotalLine() {
+    paper.Rule('=');
+    char text[32];
+    std::snprintf(text, sizeof text, "TOTAL %s", settings.currency);
+    PrintAmountLine(text, receipt.gross, -1);
+}
+
 int32_t PrinterModel::PrintRecTotal(const RequestLine& r) {
     if (state != DocumentState::Receipt && state != DocumentState::Total) return EFP_WRONG_STATE;
     if (CashReceipt() || receipt.items == 0 || receipt.gross < 0) return EFP_ILLEGAL_COMMAND;
@@ -412,26 +433,15 @@ int32_t PrinterModel::PrintRecTotal(const RequestLine& r) {
     if (int32_t e = ReadAmount(r.Field(0), total)) return e;
     if (int32_t e = ReadAmount(r.Field(1), payment)) return e;
     if (!IsCents(total) || payment < 0 || !IsCents(payment)) return EFP_BAD_AMOUNT;
-    int32_t p = PaymentIndex(r.Field(2));
-    if (p < 0) return EFP_BAD_PAYMENT;
-    if (!ItemText(r.Field(3)) || !ItemText(r.Field(4))) return EFP_BAD_DESCRIPTION;
-    if (total != receipt.gross) {
-        VoidReceipt("Total differs");
-        return E_ILLEGAL;
-    }
-    if (receipt.payments >= kMaxPayments) return EFP_MAX_PAYMENT_CNT_EXCEEDED;
+    int32_t p = 0;
+    if (int32_t e = CheckPayment(r, total, p)) return e;
     int64_t due = receipt.gross - receipt.paid;
     // 0 pays what is still due.
     if (payment == 0) payment = due;
     bool cash = settings.payments[p].type == kPaymentCash;
     if (payment > due && !cash) return EFP_BAD_CHANGE_TYPE;
 
-    if (state == DocumentState::Receipt) {
-        paper.Rule('=');
-        char text[32];
-        std::snprintf(text, sizeof text, "TOTAL %s", settings.currency);
-        PrintAmountLine(text, receipt.gross, -1);
-    }
+    if (state == DocumentState::Receipt) PrintTotalLine();
     paper.LineIfAny(r.Field(3));
     PrintAmountLine(settings.payments[p].name, payment, -1);
     paper.LineIfAny(r.Field(4));
@@ -459,20 +469,9 @@ int32_t PrinterModel::PrintRecTotalChange(const RequestLine& r) {
     if (int32_t e = ReadAmount(r.Field(1), change)) return e;
     if (!IsCents(total) || !IsCents(change) || change > 0 || change < receipt.gross - receipt.paid)
         return EFP_BAD_AMOUNT;
-    int32_t p = PaymentIndex(r.Field(2));
-    if (p < 0) return EFP_BAD_PAYMENT;
-    if (!ItemText(r.Field(3)) || !ItemText(r.Field(4))) return EFP_BAD_DESCRIPTION;
-    if (total != receipt.gross) {
-        VoidReceipt("Total differs");
-        return E_ILLEGAL;
-    }
-    if (receipt.payments >= kMaxPayments) return EFP_MAX_PAYMENT_CNT_EXCEEDED;
-    if (state == DocumentState::Receipt) {
-        paper.Rule('=');
-        char text[32];
-        std::snprintf(text, sizeof text, "TOTAL %s", settings.currency);
-        PrintAmountLine(text, receipt.gross, -1);
-    }
+    int32_t p = 0;
+    if (int32_t e = CheckPayment(r, total, p)) return e;
+    if (state == DocumentState::Receipt) PrintTotalLine();
     paper.LineIfAny(r.Field(3));
     char text[48];
     std::snprintf(text, sizeof text, "Paid out %s", settings.payments[p].name);
