@@ -7,25 +7,26 @@
 
 namespace korvo::sim {
 
-bool ParseHostPort(const std::string& spec, std::string& host, uint16_t& port) {
+bool ParseHostPort(const std::string& hostPort, std::string& host, uint16_t& port) {
     size_t colon;
-    if (!spec.empty() && spec[0] == '[') {
-        size_t close = spec.find(']');
-        if (close == std::string::npos || close + 1 >= spec.size() || spec[close + 1] != ':')
+    if (!hostPort.empty() && hostPort[0] == '[') {
+        size_t close = hostPort.find(']');
+        if (close == std::string::npos || close + 1 >= hostPort.size() ||
+            hostPort[close + 1] != ':')
             return false;
-        host = spec.substr(1, close - 1);
+        host = hostPort.substr(1, close - 1);
         colon = close + 1;
         if (host.empty()) return false;
     } else {
-        colon = spec.rfind(':');
+        colon = hostPort.rfind(':');
         if (colon == std::string::npos) return false;
-        host = spec.substr(0, colon);
+        host = hostPort.substr(0, colon);
         // A bare IPv6 address needs brackets to carry a port.
         if (host.find(':') != std::string::npos) return false;
         if (host.empty()) host = "127.0.0.1";
     }
     int64_t value = 0;
-    if (!ParseInteger(spec.c_str() + colon + 1, 0, 65535, value)) return false;
+    if (!ParseInteger(hostPort.c_str() + colon + 1, 0, 65535, value)) return false;
     port = static_cast<uint16_t>(value);
     return true;
 }

@@ -9,7 +9,7 @@
 namespace korvo::sim {
 
 // "HOST:PORT" or "[IPv6]:PORT"; an empty host is 127.0.0.1.
-bool ParseHostPort(const std::string& spec, std::string& host, uint16_t& port);
+bool ParseHostPort(const std::string& hostPort, std::string& host, uint16_t& port);
 
 // Reads argv into options. help is set by --help (and nothing else is
 // checked then). false with a reason in error.

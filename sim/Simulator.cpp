@@ -128,8 +128,8 @@ bool Simulator::Start(std::string& error) {
         return false;
     }
     bool ok = true;
-    for (const std::string& spec : options.tcp)
-        ok = ok && OpenTcp(spec, error);
+    for (const std::string& hostPort : options.tcp)
+        ok = ok && OpenTcp(hostPort, error);
     for (const std::string& path : options.usb)
         ok = ok && OpenUsb(path, error);
     running = true; // from here on Stop() undoes what was opened
@@ -142,11 +142,11 @@ bool Simulator::Start(std::string& error) {
     return true;
 }
 
-bool Simulator::OpenTcp(const std::string& spec, std::string& error) {
+bool Simulator::OpenTcp(const std::string& hostPort, std::string& error) {
     std::string host;
     uint16_t port = 0;
-    if (!ParseHostPort(spec, host, port)) {
-        error = "bad --tcp address: " + spec;
+    if (!ParseHostPort(hostPort, host, port)) {
+        error = "bad --tcp address: " + hostPort;
         return false;
     }
     auto listener = std::make_unique<Listener>();

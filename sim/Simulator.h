@@ -100,7 +100,7 @@ private:
 
     void Loop();
     void Wake();
-    bool OpenTcp(const std::string& spec, std::string& error);
+    bool OpenTcp(const std::string& hostPort, std::string& error);
     bool OpenUsb(const std::string& path, std::string& error);
     bool PrepareSuccessor(Pty& pty, std::string& error);
     bool RecreatePty(Pty& pty, bool graceful, std::string& error);
