@@ -196,6 +196,56 @@
 extern "C" {
 #endif
 
+/* ---- Connections ---------------------------------------------------------
+ * A connect call returns a positive handle, or 0 on failure with the reason
+ * in GetLastComError(0). At most 16 connections are open at a time. */
+
+/* Opens a printer on a USB virtual COM port ("COM1" to "COM256") at 38400 baud. */
+KORVO_API int KORVO_CALL ConnectUSB(const char* portName);
+/* Opens a printer on an RS-232 port: speed 9600 or more, device address 2 to 255. */
+KORVO_API int KORVO_CALL ConnectRS232(const char* portName, int speed, int deviceAddress);
+/* Opens a printer over TCP: "host", "host:port", "[v6]:port", optionally "TCP://"; port 49999 by default. */
+KORVO_API int KORVO_CALL ConnectTCP(const char* hostAddress);
+/* Ends a connection and frees its handle: 0, or the negated outcome of the disconnection. */
+KORVO_API int KORVO_CALL Disconnect(int handle);
+/* Handle 0: the process-wide last error. Otherwise the connection's last status. */
+KORVO_API int KORVO_CALL GetLastComError(int handle);
+
+/* ---- Configuration values (handle 0: process-wide defaults) -------------- */
+
+/* Sets a configuration value from its decimal text. 0 or a negative code. */
+KORVO_API int KORVO_CALL SetConfigValue(int handle, const char* key, const char* value);
+/* Reads a configuration value as decimal text. Its length, or a negative code. */
+KORVO_API int KORVO_CALL GetConfigValue(int handle, const char* key, char* buffer, int bufferSize);
+
+/* ---- Commands -------------------------------------------------------------- */
+
+/* Sends a command by its long or short name with TAB-separated parameters (NULL for none)
+ * and waits for the answer. The printer's result code (0 success), or a negative library code. */
+KORVO_API int KORVO_CALL SendCommand(int handle, const char* commandName, const char* parameters);
+/* The TAB-separated values of the last response. Text length, or a negative code. */
+KORVO_API int KORVO_CALL GetLastCommandResponse(int handle, char* buffer, int bufferSize);
+/* The name of the last command as it was given. Text length, or a negative code. */
+KORVO_API int KORVO_CALL GetLastCommandName(int handle, char* buffer, int bufferSize);
+/* The TAB-separated parameter names of a command; 0 when it has none. */
+KORVO_API int KORVO_CALL GetCommandReqestHead(const char* commandName, char* buffer, int bufferSize);
+/* The TAB-separated response value names of a command; 0 when it has none. */
+KORVO_API int KORVO_CALL GetCommandResponseHead(const char* commandName, char* buffer, int bufferSize);
+
+/* ---- Error texts ------------------------------------------------------------- */
+
+/* The text of a result code, specific to the connection's last command where one exists. */
+KORVO_API int KORVO_CALL GetErrorText(int handle, int language, int code, char* buffer, int bufferSize);
+/* The text of a result code, specific to the named command where one exists. */
+KORVO_API int KORVO_CALL GetCommandErrorText(int language, const char* commandName, int code, char* buffer,
+                                             int bufferSize);
+/* The symbolic name of a result code, for example "EFP_BAD_VAT". */
+KORVO_API int KORVO_CALL GetErrorName(int code, char* buffer, int bufferSize);
+
+/* Ends the running wait of the connection with APP_COMMUNICATION_ABORTED, and every later one:
+ * disconnect after an abort. May be called from another thread or a window procedure. */
+KORVO_API int KORVO_CALL Abort(int handle);
+
 #ifdef __cplusplus
 }
 #endif
