@@ -90,9 +90,9 @@ void SecondaryStation::OnFrame(std::string& out) {
     if (information) ++informationReceived;
     if (observer) observer(true, rawFrame);
     faults.OnFrame(framesReceived, informationReceived);
-    if (faults.Take(FaultKind::Silence)) return;
+    if (faults.Take(LinkFaultKind::Silence)) return;
 
-    if (faults.Take(FaultKind::Reject)) {
+    if (faults.Take(LinkFaultKind::Reject)) {
         linkUp = false;
         Answer(kCtrlFRMR, out);
         return;
@@ -117,7 +117,7 @@ void SecondaryStation::OnFrame(std::string& out) {
     }
 
     Acknowledged(ReceiveSequence(control));
-    if (faults.Take(FaultKind::Busy)) {
+    if (faults.Take(LinkFaultKind::Busy)) {
         Answer(SupervisoryControl(kCtrlRNR, vr), out);
         return;
     }
@@ -202,11 +202,11 @@ void SecondaryStation::AnswerInformation(std::string& out) {
 }
 
 void SecondaryStation::Emit(std::string frame, std::string& out) {
-    if (faults.Take(FaultKind::WrongAddress))
+    if (faults.Take(LinkFaultKind::WrongAddress))
         frame[1] = static_cast<char>(address == 0xFF ? 0xFE : address + 1);
     uint8_t numbered = At(frame, 2);
     if ((IsInformationControl(numbered) || IsSupervisoryControl(numbered)) &&
-        faults.Take(FaultKind::WrongSequence)) {
+        faults.Take(LinkFaultKind::WrongSequence)) {
         uint8_t control = numbered;
         // Three ahead: neither the expected number nor a repeat.
         control = IsInformationControl(control)
@@ -216,7 +216,7 @@ void SecondaryStation::Emit(std::string frame, std::string& out) {
         frame[2] = static_cast<char>(control);
     }
     uint16_t crc = CrcOf(frame, frame.size());
-    if (faults.Take(FaultKind::CorruptCrc)) crc ^= 0x0101;
+    if (faults.Take(LinkFaultKind::CorruptCrc)) crc ^= 0x0101;
     frame.push_back(static_cast<char>(crc & 0xFF));
     frame.push_back(static_cast<char>(crc >> 8));
 
@@ -226,7 +226,7 @@ void SecondaryStation::Emit(std::string frame, std::string& out) {
         if (static_cast<uint8_t>(c) == kFrameStart) wire.push_back(c);
     }
     if (observer) observer(false, wire);
-    if (faults.Take(FaultKind::Lose)) return;
+    if (faults.Take(LinkFaultKind::Lose)) return;
     out += wire;
 }
 

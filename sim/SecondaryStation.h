@@ -14,7 +14,7 @@
 #include <functional>
 #include <string>
 
-#include "sim/StationFaults.h"
+#include "sim/LinkFaults.h"
 
 namespace korvo::sim {
 
@@ -43,7 +43,7 @@ public:
     // Drops a partly received frame (the front end calls it after a pause).
     void DropPartialFrame();
 
-    FaultPlan& Faults() { return faults; }
+    LinkFaultPlan& Faults() { return faults; }
     uint8_t Address() const { return address; }
     bool LinkUp() const { return linkUp; }
     uint32_t FramesReceived() const { return framesReceived; }
@@ -62,7 +62,7 @@ private:
 
     uint8_t address;
     StationHandler& handler;
-    FaultPlan faults;
+    LinkFaultPlan faults;
 
     // Frame being received.
     std::string body;

@@ -205,25 +205,25 @@ TEST_F(Station, NotSetUpOrUnknownFramesAreRejected) {
 }
 
 TEST_F(Station, Faults) {
-    Fault f;
-    ASSERT_TRUE(ParseFault("rnr:2", f));
+    LinkFault f;
+    ASSERT_TRUE(ParseLinkFault("rnr:2", f));
     station.Faults().Add(f);
     EXPECT_EQ(Hex(Feed(IFrame(0, 0, "x\n"))), Hex(Frame(Bytes("01 02 15"))));
     EXPECT_EQ(Hex(Feed(Poll(0))), Hex(Frame(Bytes("01 02 15"))));
     EXPECT_EQ(Hex(Feed(Poll(0))), Hex(Frame(Bytes("01 02 11"))));
     EXPECT_TRUE(printer.executed.empty());
 
-    ASSERT_TRUE(ParseFault("silence:1", f));
+    ASSERT_TRUE(ParseLinkFault("silence:1", f));
     station.Faults().Add(f);
     EXPECT_EQ(Feed(IFrame(0, 0, "x\n")), "");
     EXPECT_TRUE(printer.executed.empty());
 
-    ASSERT_TRUE(ParseFault("lose", f));
+    ASSERT_TRUE(ParseLinkFault("lose", f));
     station.Faults().Add(f);
     EXPECT_EQ(Feed(IFrame(0, 0, "x\n")), "");
     EXPECT_EQ(printer.executed.size(), 1u);
 
-    ASSERT_TRUE(ParseFault("crc", f));
+    ASSERT_TRUE(ParseLinkFault("crc", f));
     station.Faults().Add(f);
     // The response "ok:x\n" with a CRC that does not match.
     std::string bad = Feed(Poll(0));
@@ -233,43 +233,43 @@ TEST_F(Station, Faults) {
     EXPECT_NE(bad, good);
     EXPECT_EQ(Feed(Poll(0)), good);
 
-    ASSERT_TRUE(ParseFault("addr", f));
+    ASSERT_TRUE(ParseLinkFault("addr", f));
     station.Faults().Add(f);
     EXPECT_EQ(Hex(Feed(Poll(1))), Hex(Frame(Bytes("01 03 31"))));
 
-    ASSERT_TRUE(ParseFault("seq", f));
+    ASSERT_TRUE(ParseLinkFault("seq", f));
     station.Faults().Add(f);
     EXPECT_EQ(Hex(Feed(Poll(1))), Hex(Frame(Bytes("01 02 91"))));
 
-    ASSERT_TRUE(ParseFault("frmr", f));
+    ASSERT_TRUE(ParseLinkFault("frmr", f));
     station.Faults().Add(f);
     EXPECT_EQ(Hex(Feed(Poll(1))), Hex(Frame(Bytes("01 02 97"))));
     EXPECT_FALSE(station.LinkUp());
 }
 
 TEST(StationFaultText, Parsing) {
-    Fault f;
-    ASSERT_TRUE(ParseFault("lose:2@i3", f));
-    EXPECT_EQ(f.kind, FaultKind::Lose);
+    LinkFault f;
+    ASSERT_TRUE(ParseLinkFault("lose:2@i3", f));
+    EXPECT_EQ(f.kind, LinkFaultKind::Lose);
     EXPECT_EQ(f.count, 2u);
     EXPECT_TRUE(f.onInformation);
     EXPECT_EQ(f.trigger, 3u);
-    ASSERT_TRUE(ParseFault("silence:6@4", f));
+    ASSERT_TRUE(ParseLinkFault("silence:6@4", f));
     EXPECT_FALSE(f.onInformation);
     EXPECT_EQ(f.trigger, 4u);
-    ASSERT_TRUE(ParseFault("frmr", f));
+    ASSERT_TRUE(ParseLinkFault("frmr", f));
     EXPECT_EQ(f.count, 1u);
     EXPECT_EQ(f.trigger, 0u);
     for (const char* bad : {"", "quiet", "lose:", "lose:0", "lose:x", "lose@", "lose@i", "lose@0", "crc:1@i0",
                             "lose:99999999999"})
-        EXPECT_FALSE(ParseFault(bad, f)) << bad;
+        EXPECT_FALSE(ParseLinkFault(bad, f)) << bad;
 }
 
 TEST(StationFaultTrigger, StartsAtTheNthInformationFrame) {
     Printer printer;
     SecondaryStation station(2, printer);
-    Fault f;
-    ASSERT_TRUE(ParseFault("lose@i2", f));
+    LinkFault f;
+    ASSERT_TRUE(ParseLinkFault("lose@i2", f));
     station.Faults().Add(f);
     std::string out;
     auto feed = [&](const std::string& s) {

@@ -1,20 +1,10 @@
 #include "LinkTestSupport.h"
 
-#include <filesystem>
 #include <utility>
 
 #include <gtest/gtest.h>
 
 namespace korvo::test {
-
-int ThreadCount() {
-    std::error_code ec;
-    std::filesystem::directory_iterator it("/proc/self/task", ec), end;
-    if (ec) return -1;
-    int n = 0;
-    for (; it != end; it.increment(ec)) ++n;
-    return n;
-}
 
 std::string MemoryPrinter::Execute(const std::string& request) {
     std::string reply;
@@ -57,8 +47,8 @@ StationLine::StationLine() {
 }
 
 void StationLine::AddFault(const char* text) {
-    sim::Fault f;
-    ASSERT_TRUE(sim::ParseFault(text, f)) << text;
+    sim::LinkFault f;
+    ASSERT_TRUE(sim::ParseLinkFault(text, f)) << text;
     station.Faults().Add(f);
 }
 

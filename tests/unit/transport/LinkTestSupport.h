@@ -27,8 +27,10 @@ inline bool WaitFor(const std::function<bool()>& pred, int limitMs = 20000) {
     return pred();
 }
 
-// Threads of this process, where the system shows them; -1 elsewhere.
+// Threads of this process where the system shows them (/proc), else -1.
 int ThreadCount();
+// Open file descriptors of this process where the system shows them, else -1.
+int DescriptorCount();
 
 // Answers every request line with "ok <line>" (without its LF) or with a
 // set answer; counts how often each request ran.

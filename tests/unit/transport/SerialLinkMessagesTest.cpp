@@ -183,9 +183,9 @@ TEST_F(Messages, LostAndCorruptedFramesAreRepeated) {
     at.AddFault("crc@i2");      // and of the next one
     at.printer.afterRun = [](sim::SecondaryStation& station) {
         static int run = 0;
-        sim::Fault f;
+        sim::LinkFault f;
         // The frames carrying the responses: lost once, corrupted once.
-        sim::ParseFault(++run == 1 ? "lose" : "crc", f);
+        sim::ParseLinkFault(++run == 1 ? "lose" : "crc", f);
         station.Faults().Add(f);
     };
     RunsOnce("first\n");
@@ -200,8 +200,8 @@ TEST_F(Messages, WrongAddressIsTreatedAsABadFrame) {
 
 TEST_F(Messages, FiveTimeOutsSetTheLinkUpAgain) {
     at.printer.afterRun = [](sim::SecondaryStation& station) {
-        sim::Fault f;
-        sim::ParseFault("silence:5", f);
+        sim::LinkFault f;
+        sim::ParseLinkFault("silence:5", f);
         station.Faults().Add(f);
     };
     RunsOnce("slow\n");
@@ -244,8 +244,8 @@ TEST_F(Messages, FrameRejectIsAnsweredWithSetUp) {
 
 TEST_F(Messages, WrongSequenceNumberLeadsToDisconnect) {
     at.printer.afterRun = [](sim::SecondaryStation& station) {
-        sim::Fault f;
-        sim::ParseFault("seq", f);
+        sim::LinkFault f;
+        sim::ParseLinkFault("seq", f);
         station.Faults().Add(f);
     };
     RunsOnce("numbered\n");

@@ -10,7 +10,7 @@
 
 namespace korvo::sim {
 
-enum class FaultKind : uint8_t {
+enum class LinkFaultKind : uint8_t {
     Silence,      // frames received are ignored: neither taken in nor answered
     Lose,         // frames are taken in, the answer is lost on the line
     CorruptCrc,   // the answer goes out with a wrong CRC
@@ -20,8 +20,8 @@ enum class FaultKind : uint8_t {
     WrongSequence // the answer carries a wrong N(S) (I frames) or N(R)
 };
 
-struct Fault {
-    FaultKind kind = FaultKind::Silence;
+struct LinkFault {
+    LinkFaultKind kind = LinkFaultKind::Silence;
     uint32_t count = 1;
     bool onInformation = false; // trigger counts information frames only
     uint32_t trigger = 0;       // 1-based; 0 = the next frame
@@ -34,11 +34,11 @@ struct Fault {
 // "KIND[:COUNT][@[i]N]", KIND one of silence, lose, crc, rnr, frmr, addr,
 // seq. "lose:2@i3": the answers to the third information frame and the frame
 // after it are lost. False for anything else.
-bool ParseFault(const char* text, Fault& fault);
+bool ParseLinkFault(const char* text, LinkFault& fault);
 
-class FaultPlan {
+class LinkFaultPlan {
 public:
-    void Add(const Fault& fault) { faults.push_back(fault); }
+    void Add(const LinkFault& fault) { faults.push_back(fault); }
     void Clear() { faults.clear(); }
     bool Empty() const { return faults.empty(); }
 
@@ -46,10 +46,10 @@ public:
     // whose trigger has come.
     void OnFrame(uint32_t frameNumber, uint32_t informationNumber);
     // Consumes one frame's worth of the first active fault of this kind.
-    bool Take(FaultKind kind);
+    bool Take(LinkFaultKind kind);
 
 private:
-    std::vector<Fault> faults;
+    std::vector<LinkFault> faults;
 };
 
 } // namespace korvo::sim

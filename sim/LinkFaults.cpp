@@ -1,4 +1,4 @@
-#include "sim/StationFaults.h"
+#include "sim/LinkFaults.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -9,14 +9,14 @@ namespace {
 
 struct KindName {
     const char* name;
-    FaultKind kind;
+    LinkFaultKind kind;
 };
 
 constexpr KindName kKinds[] = {
-    {"silence", FaultKind::Silence}, {"lose", FaultKind::Lose},
-    {"crc", FaultKind::CorruptCrc},  {"rnr", FaultKind::Busy},
-    {"frmr", FaultKind::Reject},     {"addr", FaultKind::WrongAddress},
-    {"seq", FaultKind::WrongSequence},
+    {"silence", LinkFaultKind::Silence}, {"lose", LinkFaultKind::Lose},
+    {"crc", LinkFaultKind::CorruptCrc},  {"rnr", LinkFaultKind::Busy},
+    {"frmr", LinkFaultKind::Reject},     {"addr", LinkFaultKind::WrongAddress},
+    {"seq", LinkFaultKind::WrongSequence},
 };
 
 bool ParseNumber(const char* begin, const char* end, uint32_t& value) {
@@ -32,7 +32,7 @@ bool ParseNumber(const char* begin, const char* end, uint32_t& value) {
 
 } // namespace
 
-bool ParseFault(const char* text, Fault& fault) {
+bool ParseLinkFault(const char* text, LinkFault& fault) {
     if (!text) return false;
     const char* end = text + std::strlen(text);
     const char* at = std::strchr(text, '@');
@@ -40,7 +40,7 @@ bool ParseFault(const char* text, Fault& fault) {
     const char* colon = static_cast<const char*>(std::memchr(text, ':', static_cast<size_t>(kindEnd - text)));
     const char* nameEnd = colon ? colon : kindEnd;
 
-    Fault f;
+    LinkFault f;
     bool known = false;
     for (const KindName& k : kKinds) {
         if (std::strlen(k.name) == static_cast<size_t>(nameEnd - text) &&
@@ -63,8 +63,8 @@ bool ParseFault(const char* text, Fault& fault) {
     return true;
 }
 
-void FaultPlan::OnFrame(uint32_t frameNumber, uint32_t informationNumber) {
-    for (Fault& f : faults) {
+void LinkFaultPlan::OnFrame(uint32_t frameNumber, uint32_t informationNumber) {
+    for (LinkFault& f : faults) {
         if (f.active || f.spent) continue;
         uint32_t reached = f.onInformation ? informationNumber : frameNumber;
         if (f.trigger == 0 || reached >= f.trigger) {
@@ -74,8 +74,8 @@ void FaultPlan::OnFrame(uint32_t frameNumber, uint32_t informationNumber) {
     }
 }
 
-bool FaultPlan::Take(FaultKind kind) {
-    for (Fault& f : faults) {
+bool LinkFaultPlan::Take(LinkFaultKind kind) {
+    for (LinkFault& f : faults) {
         if (!f.active || f.kind != kind) continue;
         if (--f.left == 0) {
             f.active = false;
