@@ -32,6 +32,24 @@ int ThreadCount();
 // Open file descriptors of this process where the system shows them, else -1.
 int DescriptorCount();
 
+// The thread count once it has stopped changing: a thread that has just been
+// joined may still be listed for a moment.
+inline int SettledThreadCount() {
+    int last = ThreadCount();
+    for (int i = 0; i < 200; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        int now = ThreadCount();
+        if (now == last) return now;
+        last = now;
+    }
+    return last;
+}
+
+// True when the thread count comes back to baseline (or is unknown).
+inline bool ThreadsBackTo(int baseline) {
+    return baseline < 0 || WaitFor([&] { return ThreadCount() == baseline; });
+}
+
 // Answers every request line with "ok <line>" (without its LF) or with a
 // set answer; counts how often each request ran.
 class MemoryPrinter : public sim::StationHandler {

@@ -80,13 +80,13 @@ void AnswerSetUpAndPolls(ScriptedLine& line) {
 TEST(SerialLinkLife, OpenOnAMissingPortFailsAndLeavesNoThread) {
     ScriptedLine line;
     line.SetOpenResult(APP_PORT_DO_NOT_EXIST);
-    int threads = test::ThreadCount();
+    int threads = test::SettledThreadCount();
     CRS232NetwLayerServ layer("COM9", 9600, 2, line.Factory());
     EXPECT_EQ(layer.Open(), APP_PORT_DO_NOT_EXIST);
     EXPECT_TRUE(layer.HasFailed());
     EXPECT_EQ(layer.GetFailureCode(), -APP_PORT_DO_NOT_EXIST);
     EXPECT_EQ(line.LiveLinks(), 0);
-    EXPECT_EQ(test::ThreadCount(), threads);
+    EXPECT_TRUE(test::ThreadsBackTo(threads));
     // The open failure is no exchange failure: a message cannot clear it.
     const uint8_t x = 'x';
     EXPECT_EQ(layer.Send(&x, 1), APP_PORT_DO_NOT_EXIST);
@@ -107,7 +107,7 @@ TEST(SerialLinkLife, CloseIsSafeWhenNeverOpenedAndTwice) {
 TEST(SerialLinkLife, IdleLinkClosesWithDiscLastAndLeavesNothing) {
     ScriptedLine line;
     AnswerSetUpAndPolls(line);
-    int threads = test::ThreadCount();
+    int threads = test::SettledThreadCount();
     auto layer = std::make_unique<CRS232NetwLayerServ>("COM1", 9600, 2, line.Factory());
     ASSERT_EQ(layer->Open(), 0);
     EXPECT_FALSE(layer->HasFailed());
@@ -120,7 +120,7 @@ TEST(SerialLinkLife, IdleLinkClosesWithDiscLastAndLeavesNothing) {
     EXPECT_EQ(Hex(line.Frames().back()), kDisc);
     EXPECT_EQ(line.LiveLinks(), 0);
     EXPECT_EQ(line.Closes(), 1);
-    EXPECT_EQ(test::ThreadCount(), threads);
+    EXPECT_TRUE(test::ThreadsBackTo(threads));
     layer.reset();
     // Open again after Close: a new thread and a new link.
     CRS232NetwLayerServ again("COM1", 9600, 2, line.Factory());
@@ -157,7 +157,7 @@ TEST(SerialLinkLife, ThreadStuckInAWriteOutlivesItsObjectSafely) {
 
     ScriptedLine line;
     AnswerSetUpAndPolls(line);
-    int threads = test::ThreadCount();
+    int threads = test::SettledThreadCount();
     auto layer = std::make_unique<CRS232NetwLayerServ>("COM1", 9600, 2, line.Factory());
     ASSERT_EQ(layer->Open(), 0);
     line.BlockSends(true);
@@ -174,7 +174,7 @@ TEST(SerialLinkLife, ThreadStuckInAWriteOutlivesItsObjectSafely) {
     line.BlockSends(false);
     EXPECT_TRUE(WaitFor([&] { return line.LiveLinks() == 0; }));
     EXPECT_EQ(line.Closes(), 1);
-    EXPECT_TRUE(WaitFor([&] { return test::ThreadCount() == threads; }));
+    EXPECT_TRUE(test::ThreadsBackTo(threads));
     SetMessagePumpHook(nullptr);
 }
 
