@@ -101,6 +101,7 @@ void SecondaryStation::OnFrame(std::string& out) {
         linkUp = true;
         vs = vr = 0;
         firstAfterSetUp = true;
+        offeredAfterSetUp = false;
         Answer(kCtrlUA, out);
         return;
     }
@@ -132,13 +133,16 @@ void SecondaryStation::OnFrame(std::string& out) {
         // A repeat (ns one behind) is acknowledged again and not taken;
         // anything else keeps our N(R), and the primary sets the link up.
         firstAfterSetUp = false;
+        offeredAfterSetUp = true;
         Answer(SupervisoryControl(kCtrlRR, vr), out);
         return;
     }
     // A poll. Outside a new set-up it also shows that our last
     // acknowledgement arrived (else the primary would repeat its frame).
     if (!firstAfterSetUp) lastPieceConfirmed = true;
-    if ((control & 0x1F) == kCtrlRR && (hasInFlight || !pending.empty()))
+    bool offer = !offeredAfterSetUp;
+    offeredAfterSetUp = true;
+    if ((control & 0x1F) == kCtrlRR && !offer && (hasInFlight || !pending.empty()))
         AnswerInformation(out);
     else
         Answer(SupervisoryControl(kCtrlRR, vr), out);

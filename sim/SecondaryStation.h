@@ -83,6 +83,9 @@ private:
     std::string lastPiece;
     bool lastPieceConfirmed = true;
     bool firstAfterSetUp = false;
+    // After a set-up the first poll gets RR, not data: the primary may still
+    // hold a message whose acknowledgement it lost, and it sends only after RR.
+    bool offeredAfterSetUp = false;
 
     // Response: bytes not yet sent, and the frame in flight.
     std::string pending;

@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "transport/CCOM_Link.h"
 #include "korvocomm.h"
 
 namespace korvo {
@@ -25,7 +26,15 @@ bool RefusesSend(int32_t code) {
     return code == -APP_PACKET_SEND_ERROR || code == -APP_SEND_BUFFER_OVERFLOW;
 }
 
+std::unique_ptr<INetworkLayer> OpenComLink(const char* portName, uint32_t baudRate) {
+    return std::unique_ptr<INetworkLayer>(new (std::nothrow) CCOM_Link(portName, baudRate));
+}
+
 } // namespace
+
+CRS232NetwLayerServ::CRS232NetwLayerServ(const char* portName, int32_t baudRate,
+                                         uint8_t deviceAddress)
+    : CRS232NetwLayerServ(portName, baudRate, deviceAddress, OpenComLink) {}
 
 CRS232NetwLayerServ::CRS232NetwLayerServ(const char* portName, int32_t baudRate,
                                          uint8_t deviceAddress, LinkFactory factory)

@@ -184,6 +184,19 @@ TEST_F(Station, PieceRepeatedAfterANewSetUpIsNotTakenAgain) {
     EXPECT_EQ(printer.executed.size(), 2u);
 }
 
+TEST_F(Station, AfterANewSetUpTheFirstPollIsOfferedTheLine) {
+    // The primary may still hold its message (its acknowledgement was lost)
+    // and sends it only after RR: the response waits one poll.
+    Feed(IFrame(0, 0, "r\n"));
+    Feed(Frame(Bytes("02 01 53")));
+    Feed(Frame(Bytes("02 01 93")));
+    EXPECT_EQ(Hex(Feed(Poll(0))), Hex(Frame(Bytes("01 02 11"))));
+    std::string data = Feed(Poll(0));
+    ASSERT_GE(data.size(), 4u);
+    EXPECT_EQ(static_cast<uint8_t>(data[3]), 0x10);
+    EXPECT_EQ(printer.executed.size(), 1u);
+}
+
 TEST_F(Station, MessageSentAgainFromItsFirstByteReplacesThePartOne) {
     Feed(IFrame(0, 0, std::string(250, 'm')));
     Feed(IFrame(1, 0, std::string(250, 'n')));

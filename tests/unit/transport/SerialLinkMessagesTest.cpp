@@ -258,6 +258,16 @@ TEST_F(Messages, WrongSequenceNumberLeadsToDisconnect) {
     EXPECT_EQ(all[i + 1].control(), 0x53);
 }
 
+TEST_F(Messages, WrongSequenceNumberInTheAcknowledgementOfTheRequest) {
+    // The link is set up again before the primary knows its message arrived;
+    // it sends it again, and the station must not run it twice.
+    at.AddFault("seq@i1");
+    RunsOnce("acknowledged wrongly\n");
+    RunsOnce("next\n");
+    std::vector<Seen> sent = PrimaryFrames(Log());
+    EXPECT_EQ(CountControl(sent, 0x53), 2);
+}
+
 TEST_F(Messages, SixFailedPassesRecordTheFailureUntilTheNextMessage) {
     at.AddFault("silence:6");
     Outcome o = Exchange(layer, "unheard\n");
