@@ -66,8 +66,10 @@ int32_t CRS232NetwLayerServ::Open() {
         delete holder;
         return APP_COMM_THREAD_ERROR;
     }
-    while (!ThreadHasEnded(threadHandle) && !s.running.load() && s.failureCode.load() == 0)
+    while (!ThreadHasEnded(threadHandle) && !s.running.load() && s.failureCode.load() == 0) {
         PumpMessages();
+        YieldThread();
+    }
     SleepMs(1);
     if (ThreadHasEnded(threadHandle)) {
         // It could not open the port; nothing is left to wait for.
