@@ -30,6 +30,18 @@ std::unique_ptr<INetworkLayer> OpenComLink(const char* portName, uint32_t baudRa
     return std::unique_ptr<INetworkLayer>(new (std::nothrow) CCOM_Link(portName, baudRate));
 }
 
+// The exports build this object with a non-throwing new; a failed allocation
+// here leaves it without state, and Open then reports the thread error.
+std::shared_ptr<SerialLinkState> NewState(const char* portName, int32_t baudRate,
+                                          uint8_t deviceAddress, LinkFactory factory) {
+    try {
+        return std::make_shared<SerialLinkState>(portName, baudRate, deviceAddress,
+                                                 std::move(factory));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 } // namespace
 
 CRS232NetwLayerServ::CRS232NetwLayerServ(const char* portName, int32_t baudRate,
@@ -38,8 +50,7 @@ CRS232NetwLayerServ::CRS232NetwLayerServ(const char* portName, int32_t baudRate,
 
 CRS232NetwLayerServ::CRS232NetwLayerServ(const char* portName, int32_t baudRate,
                                          uint8_t deviceAddress, LinkFactory factory)
-    : state(std::make_shared<SerialLinkState>(portName, baudRate, deviceAddress,
-                                              std::move(factory))) {}
+    : state(NewState(portName, baudRate, deviceAddress, std::move(factory))) {}
 
 CRS232NetwLayerServ::~CRS232NetwLayerServ() { Close(); }
 
@@ -103,9 +114,7 @@ int32_t CRS232NetwLayerServ::Close() {
     DetachThread(threadHandle);
     threadHandle = nullptr;
     SerialLinkState& old = *state;
-    auto fresh = std::shared_ptr<SerialLinkState>(
-        new (std::nothrow) SerialLinkState(old.portName, old.baudRate, old.frames.deviceAddress,
-                                           old.factory));
+    auto fresh = NewState(old.portName, old.baudRate, old.frames.deviceAddress, old.factory);
     if (fresh) fresh->frames.transferTime.store(old.frames.transferTime.load());
     state = std::move(fresh);
     return APP_COMM_THREAD_ERROR;
