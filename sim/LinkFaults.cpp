@@ -13,9 +13,9 @@ struct KindName {
 };
 
 constexpr KindName kKinds[] = {
-    {"silence", LinkFaultKind::Silence}, {"lose", LinkFaultKind::Lose},
-    {"crc", LinkFaultKind::CorruptCrc},  {"rnr", LinkFaultKind::Busy},
-    {"frmr", LinkFaultKind::Reject},     {"addr", LinkFaultKind::WrongAddress},
+    {"silence", LinkFaultKind::Silence},   {"lose", LinkFaultKind::Lose},
+    {"crc", LinkFaultKind::CorruptCrc},    {"rnr", LinkFaultKind::Busy},
+    {"frmr", LinkFaultKind::Reject},       {"addr", LinkFaultKind::WrongAddress},
     {"seq", LinkFaultKind::WrongSequence},
 };
 
@@ -37,7 +37,8 @@ bool ParseLinkFault(const char* text, LinkFault& fault) {
     const char* end = text + std::strlen(text);
     const char* at = std::strchr(text, '@');
     const char* kindEnd = at ? at : end;
-    const char* colon = static_cast<const char*>(std::memchr(text, ':', static_cast<size_t>(kindEnd - text)));
+    const char* colon =
+        static_cast<const char*>(std::memchr(text, ':', static_cast<size_t>(kindEnd - text)));
     const char* nameEnd = colon ? colon : kindEnd;
 
     LinkFault f;

@@ -11,7 +11,9 @@ uint16_t CrcOf(const std::string& bytes, size_t length) {
     return Crc16(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(length));
 }
 
-uint8_t At(const std::string& bytes, size_t i) { return static_cast<uint8_t>(bytes[i]); }
+uint8_t At(const std::string& bytes, size_t i) {
+    return static_cast<uint8_t>(bytes[i]);
+}
 
 } // namespace
 
@@ -19,7 +21,8 @@ SecondaryStation::SecondaryStation(uint8_t stationAddress, StationHandler& h)
     : address(stationAddress), handler(h) {}
 
 void SecondaryStation::Feed(const uint8_t* data, size_t length, std::string& out) {
-    for (size_t i = 0; i < length; ++i) TakeByte(data[i], out);
+    for (size_t i = 0; i < length; ++i)
+        TakeByte(data[i], out);
 }
 
 void SecondaryStation::DropPartialFrame() {
@@ -216,7 +219,8 @@ void SecondaryStation::Emit(std::string frame, std::string& out) {
         control = IsInformationControl(control)
                       ? InformationControl(static_cast<uint8_t>(SendSequence(control) + 3),
                                            ReceiveSequence(control))
-                      : SupervisoryControl(control & 0x1F, static_cast<uint8_t>(ReceiveSequence(control) + 3));
+                      : SupervisoryControl(control & 0x1F,
+                                           static_cast<uint8_t>(ReceiveSequence(control) + 3));
         frame[2] = static_cast<char>(control);
     }
     uint16_t crc = CrcOf(frame, frame.size());

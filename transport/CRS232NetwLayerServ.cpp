@@ -4,10 +4,10 @@
 #include <new>
 #include <utility>
 
+#include "korvocomm.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
 #include "transport/CCOM_Link.h"
-#include "korvocomm.h"
 
 namespace korvo {
 
@@ -52,7 +52,9 @@ CRS232NetwLayerServ::CRS232NetwLayerServ(const char* portName, int32_t baudRate,
                                          uint8_t deviceAddress, LinkFactory factory)
     : state(NewState(portName, baudRate, deviceAddress, std::move(factory))) {}
 
-CRS232NetwLayerServ::~CRS232NetwLayerServ() { Close(); }
+CRS232NetwLayerServ::~CRS232NetwLayerServ() {
+    Close();
+}
 
 bool CRS232NetwLayerServ::ThreadRuns() const {
     return threadHandle && !ThreadHasEnded(threadHandle);
@@ -151,8 +153,10 @@ int32_t CRS232NetwLayerServ::Receive(uint8_t* buffer, uint32_t capacity) {
     s.rxLock.Take();
     uint32_t waiting = s.rxLength.load();
     uint32_t n = capacity < waiting ? capacity : waiting;
-    if (n && buffer) std::memcpy(buffer, s.rxBuffer, n);
-    else n = 0;
+    if (n && buffer)
+        std::memcpy(buffer, s.rxBuffer, n);
+    else
+        n = 0;
     if (n == waiting) {
         std::memset(s.rxBuffer, 0, waiting);
         s.rxLength.store(0);
@@ -210,8 +214,12 @@ uint32_t CRS232NetwLayerServ::GetExtraResponseTime() {
 
 // The physical link belongs to the link thread; it is a COM port, which has
 // no options.
-bool CRS232NetwLayerServ::SetOption(int32_t, uint32_t) { return false; }
+bool CRS232NetwLayerServ::SetOption(int32_t, uint32_t) {
+    return false;
+}
 
-int32_t CRS232NetwLayerServ::GetOption(int32_t) { return -1; }
+int32_t CRS232NetwLayerServ::GetOption(int32_t) {
+    return -1;
+}
 
 } // namespace korvo

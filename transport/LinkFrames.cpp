@@ -65,7 +65,8 @@ uint32_t LinkFrames::SendUnnumbered(uint8_t control) {
 }
 
 uint32_t LinkFrames::SendSupervisory(uint8_t control) {
-    uint8_t body[kFrameHead] = {deviceAddress, kPrimaryAddress, SupervisoryControl(control, recvSeq)};
+    uint8_t body[kFrameHead] = {deviceAddress, kPrimaryAddress,
+                                SupervisoryControl(control, recvSeq)};
     PutCrc(body + 3, Crc16(body, 3));
     uint32_t r = WriteFrame(body, kFrameHead);
     lastSent = r ? kLastSendFailed : control;
@@ -241,7 +242,8 @@ uint32_t LinkFrames::ReceiveInformation(uint32_t have) {
         }
         have += stored;
     }
-    if (Crc16(frameBuffer, length + 3) != (frameBuffer[length + 3] | (frameBuffer[length + 4] << 8))) {
+    if (Crc16(frameBuffer, length + 3) !=
+        (frameBuffer[length + 3] | (frameBuffer[length + 4] << 8))) {
         linkState = kLinkBadFrame;
         return kPacketCorrupted;
     }

@@ -61,7 +61,9 @@ struct LinkFrames {
     uint32_t ReceiveInformation(uint32_t have);
 
     // The wait for the 5-byte head of a frame.
-    uint32_t HeadTimeLimit() const { return transferTime.load(std::memory_order_relaxed) + 10 * byteTime; }
+    uint32_t HeadTimeLimit() const {
+        return transferTime.load(std::memory_order_relaxed) + 10 * byteTime;
+    }
 
     uint8_t deviceAddress;
     INetworkLayer* link = nullptr;

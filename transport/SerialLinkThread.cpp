@@ -53,7 +53,7 @@ uint32_t LinkLoop::Poll() {
     // Fewer than one frame's data free: ask the printer to hold back.
     uint32_t waiting = s.rxLength.load();
     return f.SendSupervisory(waiting + kFrameDataMax > SerialLinkState::kBufferSize ? kCtrlRNR
-                                                                                       : kCtrlRR);
+                                                                                    : kCtrlRR);
 }
 
 uint32_t LinkLoop::SendNextPiece() {
@@ -216,7 +216,8 @@ uint32_t LinkLoop::Run() {
             SleepMs(1);
             if (result == 0) {
                 result = f.ReceiveFrame();
-                if (result == 0 && f.linkState == kCtrlI) s.keepPolling.store(kPollsAfterInformation);
+                if (result == 0 && f.linkState == kCtrlI)
+                    s.keepPolling.store(kPollsAfterInformation);
             }
             if (savedLength != 0 && f.linkState == kCtrlRNR) {
                 if (++rnrCount >= kRnrAnswersBeforeResend) {

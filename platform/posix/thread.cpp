@@ -71,6 +71,8 @@ void DetachThread(ThreadHandle* thread) {
     Release(thread);
 }
 
-void YieldThread() { sched_yield(); }
+void YieldThread() {
+    sched_yield();
+}
 
 } // namespace korvo

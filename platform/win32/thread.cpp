@@ -63,6 +63,8 @@ void DetachThread(ThreadHandle* thread) {
     Release(thread);
 }
 
-void YieldThread() { SwitchToThread(); }
+void YieldThread() {
+    SwitchToThread();
+}
 
 } // namespace korvo

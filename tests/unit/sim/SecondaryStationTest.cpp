@@ -41,7 +41,8 @@ std::string Hex(const std::string& bytes) {
 // A frame of the primary to address 2: body bytes given, CRC added, 0xAA
 // doubled.
 std::string Frame(const std::string& head) {
-    uint16_t crc = Crc16(reinterpret_cast<const uint8_t*>(head.data()), static_cast<uint32_t>(head.size()));
+    uint16_t crc =
+        Crc16(reinterpret_cast<const uint8_t*>(head.data()), static_cast<uint32_t>(head.size()));
     std::string body = head + std::string(1, char(crc & 0xFF)) + std::string(1, char(crc >> 8));
     std::string wire = "\xAA";
     for (char c : body) {
@@ -58,7 +59,9 @@ std::string IFrame(uint8_t ns, uint8_t nr, const std::string& data) {
     return Frame(head + data);
 }
 
-std::string Poll(uint8_t nr) { return Frame(Bytes("02 01") + std::string(1, char(0x11 | nr << 5))); }
+std::string Poll(uint8_t nr) {
+    return Frame(Bytes("02 01") + std::string(1, char(0x11 | nr << 5)));
+}
 
 class Printer : public StationHandler {
 public:
@@ -82,9 +85,7 @@ protected:
         return out;
     }
     std::string FeedHex(const char* hex) { return Hex(Feed(Bytes(hex))); }
-    void SetUp() override {
-        ASSERT_EQ(Hex(Feed(Frame(Bytes("02 01 93")))), "AA 01 02 73 A6 1F");
-    }
+    void SetUp() override { ASSERT_EQ(Hex(Feed(Frame(Bytes("02 01 93")))), "AA 01 02 73 A6 1F"); }
 
     Printer printer;
     SecondaryStation station{2, printer};
@@ -113,7 +114,8 @@ TEST(StationGolden, ExampleExchangeFromThePrintersSide) {
 TEST_F(Station, BytesArriveInAnyPiecesAndGarbageIsSkipped) {
     std::string frame = "\x55\x01" + IFrame(0, 0, "x\n");
     std::string out;
-    for (char c : frame) out += Feed(std::string(1, c));
+    for (char c : frame)
+        out += Feed(std::string(1, c));
     EXPECT_EQ(Hex(out), Hex(Frame(Bytes("01 02 31"))));
     ASSERT_EQ(printer.executed.size(), 1u);
     EXPECT_EQ(printer.executed[0], "x\n");
@@ -273,8 +275,8 @@ TEST(StationFaultText, Parsing) {
     ASSERT_TRUE(ParseLinkFault("frmr", f));
     EXPECT_EQ(f.count, 1u);
     EXPECT_EQ(f.trigger, 0u);
-    for (const char* bad : {"", "quiet", "lose:", "lose:0", "lose:x", "lose@", "lose@i", "lose@0", "crc:1@i0",
-                            "lose:99999999999"})
+    for (const char* bad : {"", "quiet", "lose:", "lose:0", "lose:x", "lose@", "lose@i", "lose@0",
+                            "crc:1@i0", "lose:99999999999"})
         EXPECT_FALSE(ParseLinkFault(bad, f)) << bad;
 }
 

@@ -28,7 +28,8 @@ std::string Body(const std::string& wireFrame) {
 }
 
 uint16_t CrcOf(const std::string& bytes) {
-    return Crc16(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+    return Crc16(reinterpret_cast<const uint8_t*>(bytes.data()),
+                 static_cast<uint32_t>(bytes.size()));
 }
 
 class Frames : public ::testing::Test {
@@ -116,12 +117,14 @@ TEST_F(Frames, FullPieceHas250DataBytesAndLength251) {
     ASSERT_NE(CrcOf(head + data.substr(0, 250)) & 0xFF, 0xAA);
     ASSERT_NE(CrcOf(head + data.substr(0, 250)) >> 8, 0xAA);
     uint32_t piece = 0;
-    EXPECT_EQ(frames.SendInformation(reinterpret_cast<const uint8_t*>(data.data()), 300, piece), 0u);
+    EXPECT_EQ(frames.SendInformation(reinterpret_cast<const uint8_t*>(data.data()), 300, piece),
+              0u);
     EXPECT_EQ(piece, 250u);
     std::string body = Body(line.Frames().back());
     EXPECT_EQ(body.size(), 256u);
     EXPECT_EQ(static_cast<uint8_t>(body[3]), 251);
-    EXPECT_EQ(CrcOf(body.substr(0, 254)), static_cast<uint8_t>(body[254]) | static_cast<uint8_t>(body[255]) << 8);
+    EXPECT_EQ(CrcOf(body.substr(0, 254)),
+              static_cast<uint8_t>(body[254]) | static_cast<uint8_t>(body[255]) << 8);
 }
 
 TEST_F(Frames, PieceWhoseCrcHoldsTheStartByteIsShortened) {
@@ -144,7 +147,8 @@ TEST_F(Frames, PieceWhoseCrcHoldsTheStartByteIsShortened) {
     ASSERT_GT(expected, 0u);
 
     uint32_t piece = 0;
-    EXPECT_EQ(frames.SendInformation(reinterpret_cast<const uint8_t*>(data.data()), 250, piece), 0u);
+    EXPECT_EQ(frames.SendInformation(reinterpret_cast<const uint8_t*>(data.data()), 250, piece),
+              0u);
     EXPECT_EQ(piece, expected);
     std::string wire = line.Frames().back();
     std::string body = Body(wire);

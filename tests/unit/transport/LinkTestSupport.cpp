@@ -28,7 +28,8 @@ void MemoryPrinter::SetAnswer(std::string a) {
 int MemoryPrinter::Runs(const std::string& request) const {
     std::lock_guard<std::mutex> lock(m);
     int n = 0;
-    for (const std::string& r : executed) n += r == request;
+    for (const std::string& r : executed)
+        n += r == request;
     return n;
 }
 
@@ -55,7 +56,8 @@ void StationLine::AddFault(const char* text) {
 Outcome Exchange(INetworkLayer& layer, const std::string& request, int limitMs) {
     Outcome o;
     layer.PurgeReceive();
-    o.code = layer.Send(reinterpret_cast<const uint8_t*>(request.data()), static_cast<uint32_t>(request.size()));
+    o.code = layer.Send(reinterpret_cast<const uint8_t*>(request.data()),
+                        static_cast<uint32_t>(request.size()));
     if (o.code != 0) return o;
     uint8_t buffer[2500];
     for (int i = 0; i < limitMs; ++i) {

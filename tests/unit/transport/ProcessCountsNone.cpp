@@ -4,7 +4,11 @@
 
 namespace korvo::test {
 
-int ThreadCount() { return -1; }
-int DescriptorCount() { return -1; }
+int ThreadCount() {
+    return -1;
+}
+int DescriptorCount() {
+    return -1;
+}
 
 } // namespace korvo::test

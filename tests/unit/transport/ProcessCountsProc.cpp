@@ -11,12 +11,17 @@ int Entries(const char* directory) {
     std::filesystem::directory_iterator it(directory, ec), end;
     if (ec) return -1;
     int n = 0;
-    for (; it != end; it.increment(ec)) ++n;
+    for (; it != end; it.increment(ec))
+        ++n;
     return n;
 }
 } // namespace
 
-int ThreadCount() { return Entries("/proc/self/task"); }
-int DescriptorCount() { return Entries("/proc/self/fd"); }
+int ThreadCount() {
+    return Entries("/proc/self/task");
+}
+int DescriptorCount() {
+    return Entries("/proc/self/fd");
+}
 
 } // namespace korvo::test

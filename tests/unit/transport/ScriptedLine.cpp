@@ -13,7 +13,10 @@ std::string Bytes(const char* hex) {
     int digits = 0;
     for (const char* p = hex; *p; ++p) {
         char c = *p;
-        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        int d = c >= '0' && c <= '9'   ? c - '0'
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                       : -1;
         if (d < 0) continue;
         value = value * 16 + static_cast<unsigned>(d);
         if (++digits == 2) {
@@ -51,7 +54,9 @@ public:
         line.LinkClose();
         return 0;
     }
-    int32_t Send(const uint8_t* data, uint32_t length) override { return line.LinkSend(data, length); }
+    int32_t Send(const uint8_t* data, uint32_t length) override {
+        return line.LinkSend(data, length);
+    }
     int32_t Receive(uint8_t* buffer, uint32_t capacity) override {
         return line.LinkReceive(buffer, capacity);
     }
@@ -74,7 +79,9 @@ void ScriptedLine::Answer(Answerer a) {
     answerer = std::move(a);
 }
 
-void ScriptedLine::Put(const std::string& bytes) { PutAt(TickCount(), bytes); }
+void ScriptedLine::Put(const std::string& bytes) {
+    PutAt(TickCount(), bytes);
+}
 
 void ScriptedLine::PutAt(uint32_t at, const std::string& bytes) {
     std::lock_guard<std::mutex> lock(m);
@@ -95,7 +102,8 @@ std::vector<std::string> ScriptedLine::Log() const {
 size_t ScriptedLine::Queued() const {
     std::lock_guard<std::mutex> lock(m);
     size_t n = 0;
-    for (const Chunk& c : chunks) n += c.bytes.size();
+    for (const Chunk& c : chunks)
+        n += c.bytes.size();
     return n;
 }
 
@@ -141,7 +149,9 @@ int ScriptedLine::Closes() const {
     return closes;
 }
 
-std::unique_ptr<INetworkLayer> ScriptedLine::NewLink() { return std::make_unique<LineLink>(*this); }
+std::unique_ptr<INetworkLayer> ScriptedLine::NewLink() {
+    return std::make_unique<LineLink>(*this);
+}
 
 LinkFactory ScriptedLine::Factory() {
     return [this](const char*, uint32_t) { return NewLink(); };

@@ -55,7 +55,8 @@ std::vector<Seen> PrimaryFrames(const std::vector<Seen>& all) {
 
 int CountControl(const std::vector<Seen>& frames, uint8_t control) {
     int n = 0;
-    for (const Seen& s : frames) n += s.control() == control;
+    for (const Seen& s : frames)
+        n += s.control() == control;
     return n;
 }
 
@@ -68,7 +69,8 @@ size_t NextPrimary(const std::vector<Seen>& all, size_t from, uint8_t control) {
 
 std::string Patterned(size_t n) {
     std::string s;
-    for (size_t i = 0; i < n - 1; ++i) s.push_back(static_cast<char>('!' + (i * 7) % 90));
+    for (size_t i = 0; i < n - 1; ++i)
+        s.push_back(static_cast<char>('!' + (i * 7) % 90));
     return s + "\n";
 }
 
@@ -143,7 +145,9 @@ TEST_F(Messages, PartialReceiveLeavesTheRestInOrder) {
     const std::string answer = Patterned(300);
     at.printer.SetAnswer(answer);
     const std::string request = "three hundred\n";
-    ASSERT_EQ(layer.Send(reinterpret_cast<const uint8_t*>(request.data()), static_cast<uint32_t>(request.size())), 0);
+    ASSERT_EQ(layer.Send(reinterpret_cast<const uint8_t*>(request.data()),
+                         static_cast<uint32_t>(request.size())),
+              0);
     ASSERT_TRUE(WaitFor([&] { return layer.BytesAvailable() == 300; }));
     uint8_t buffer[500];
     ASSERT_EQ(layer.Receive(buffer, 100), 100);
@@ -158,7 +162,9 @@ TEST_F(Messages, ResponseThatDoesNotFitTurnsThePollsIntoRnr) {
     const std::string answer = Patterned(2600);
     at.printer.SetAnswer(answer);
     const std::string request = "more than fits\n";
-    ASSERT_EQ(layer.Send(reinterpret_cast<const uint8_t*>(request.data()), static_cast<uint32_t>(request.size())), 0);
+    ASSERT_EQ(layer.Send(reinterpret_cast<const uint8_t*>(request.data()),
+                         static_cast<uint32_t>(request.size())),
+              0);
     // Keep asking for data without taking any.
     ASSERT_TRUE(WaitFor([&] { return layer.BytesAvailable() == 2500; }));
     ASSERT_TRUE(WaitFor([&] {
@@ -179,8 +185,8 @@ TEST_F(Messages, ResponseThatDoesNotFitTurnsThePollsIntoRnr) {
 }
 
 TEST_F(Messages, LostAndCorruptedFramesAreRepeated) {
-    at.AddFault("lose@i1");     // the acknowledgement of the request
-    at.AddFault("crc@i2");      // and of the next one
+    at.AddFault("lose@i1"); // the acknowledgement of the request
+    at.AddFault("crc@i2");  // and of the next one
     at.printer.afterRun = [](sim::SecondaryStation& station) {
         static int run = 0;
         sim::LinkFault f;
@@ -222,12 +228,14 @@ TEST_F(Messages, SixRnrAnswersSendTheWholeMessageAgain) {
     ASSERT_LT(reset, all.size());
     // After the new set-up, the message starts over from its first byte.
     size_t again = reset;
-    while (again < all.size() && !(all[again].fromPrimary && all[again].information())) ++again;
+    while (again < all.size() && !(all[again].fromPrimary && all[again].information()))
+        ++again;
     ASSERT_LT(again, all.size());
     EXPECT_EQ(all[again].ns(), 0);
     EXPECT_EQ(all[again].data(), request.substr(0, all[again].data().size()));
     int rnr = 0;
-    for (size_t i = firstPiece; i < reset; ++i) rnr += !all[i].fromPrimary && (all[i].control() & 0x1F) == 0x15;
+    for (size_t i = firstPiece; i < reset; ++i)
+        rnr += !all[i].fromPrimary && (all[i].control() & 0x1F) == 0x15;
     EXPECT_EQ(rnr, 6);
 }
 
@@ -236,7 +244,8 @@ TEST_F(Messages, FrameRejectIsAnsweredWithSetUp) {
     RunsOnce("rejected once\n");
     std::vector<Seen> all = Log();
     size_t i = 0;
-    while (i < all.size() && all[i].control() != 0x97) ++i;
+    while (i < all.size() && all[i].control() != 0x97)
+        ++i;
     ASSERT_LT(i + 1, all.size());
     EXPECT_TRUE(all[i + 1].fromPrimary);
     EXPECT_EQ(all[i + 1].control(), 0x93);
@@ -252,7 +261,8 @@ TEST_F(Messages, WrongSequenceNumberLeadsToDisconnect) {
     std::vector<Seen> all = Log();
     size_t i = 0;
     // The response frame with the wrong N(S) (the station's first I frame).
-    while (i < all.size() && !(!all[i].fromPrimary && all[i].information())) ++i;
+    while (i < all.size() && !(!all[i].fromPrimary && all[i].information()))
+        ++i;
     ASSERT_LT(i + 1, all.size());
     EXPECT_NE(all[i].ns(), 0);
     EXPECT_EQ(all[i + 1].control(), 0x53);

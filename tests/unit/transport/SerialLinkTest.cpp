@@ -38,7 +38,8 @@ TEST(SerialLinkGolden, ExampleExchangeInBothDirections) {
     size_t step = 0;
     line.Answer([&](const std::string& frame) {
         std::string hex = Hex(frame);
-        if (step < script.size() && hex == script[step].first) return Bytes(script[step++].second.c_str());
+        if (step < script.size() && hex == script[step].first)
+            return Bytes(script[step++].second.c_str());
         if (step == script.size() && hex == "AA 02 01 31 23 7B") return Bytes("AA 01 02 31 20 77");
         if (hex == kDisc) return Bytes(kUa);
         return std::string();
@@ -197,7 +198,8 @@ TEST(SerialLinkLife, TimesAndOptions) {
     EXPECT_EQ(layer.GetExtraResponseTime(), 1100u);
     EXPECT_TRUE(layer.SetTransferTime(100));
     EXPECT_EQ(layer.GetExtraResponseTime(), 250u * 4 + 4 * 200);
-    EXPECT_EQ(CRS232NetwLayerServ("COM1", 115200, 2, line.Factory()).GetExtraResponseTime(), 250u * 2 + 4 * 25);
+    EXPECT_EQ(CRS232NetwLayerServ("COM1", 115200, 2, line.Factory()).GetExtraResponseTime(),
+              250u * 2 + 4 * 25);
     EXPECT_EQ(layer.GetOption(OPTION_DNS_CONNECT_MODE), -1);
     EXPECT_FALSE(layer.SetOption(OPTION_DNS_CONNECT_MODE, 1));
     ASSERT_EQ(layer.Open(), 0);
