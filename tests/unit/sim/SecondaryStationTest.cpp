@@ -2,6 +2,7 @@
 // both sides are the documented ones.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -260,6 +261,61 @@ TEST_F(Station, Faults) {
     station.Faults().Add(f);
     EXPECT_EQ(Hex(Feed(Poll(1))), Hex(Frame(Bytes("01 02 97"))));
     EXPECT_FALSE(station.LinkUp());
+}
+
+// Whatever the line carries, the station answers only with whole frames of
+// its own, and its requests never outgrow what a request may hold.
+TEST_F(Station, LineNoiseGetsOnlyWellFormedAnswers) {
+    std::mt19937 random(7);
+    const uint8_t alphabet[] = {0xAA, 0xAA, 0x02, 0x01, 0x10, 0x11, 0x93, 0x53, 0x0A, 0xFB};
+    const std::string frames[] = {Frame(Bytes("02 01 93")),
+                                  Frame(Bytes("02 01 53")),
+                                  Poll(0),
+                                  Poll(1),
+                                  IFrame(0, 0, "a\n"),
+                                  IFrame(1, 0, std::string(250, 'z')),
+                                  IFrame(0, 1, "\xAA\xAA\n")};
+    size_t answers = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string noise;
+        size_t n = random() % 60;
+        for (size_t i = 0; i < n; ++i)
+            noise.push_back(static_cast<char>(random() % 3 ? alphabet[random() % sizeof alphabet]
+                                                           : random() % 256));
+        if (random() % 2) {
+            std::string frame = frames[random() % 7];
+            if (random() % 3 == 0) frame[1 + random() % (frame.size() - 1)] ^= 1 << (random() % 8);
+            noise.insert(random() % (noise.size() + 1), frame);
+        }
+        std::string out = Feed(noise);
+        // Unescape the answers one by one and check each.
+        size_t i = 0;
+        while (i < out.size()) {
+            ASSERT_EQ(static_cast<uint8_t>(out[i]), 0xAA);
+            std::string body;
+            for (++i; i < out.size(); ++i) {
+                if (static_cast<uint8_t>(out[i]) == 0xAA) {
+                    if (i + 1 < out.size() && static_cast<uint8_t>(out[i + 1]) == 0xAA) {
+                        body.push_back(out[i++]);
+                        continue;
+                    }
+                    break;
+                }
+                body.push_back(out[i]);
+            }
+            ASSERT_GE(body.size(), 5u);
+            EXPECT_EQ(static_cast<uint8_t>(body[0]), 0x01);
+            EXPECT_EQ(static_cast<uint8_t>(body[1]), 0x02);
+            uint16_t crc = Crc16(reinterpret_cast<const uint8_t*>(body.data()),
+                                 static_cast<uint32_t>(body.size() - 2));
+            EXPECT_EQ(static_cast<uint8_t>(body[body.size() - 2]), crc & 0xFF);
+            EXPECT_EQ(static_cast<uint8_t>(body[body.size() - 1]), crc >> 8);
+            ++answers;
+        }
+    }
+    for (const std::string& r : printer.executed)
+        EXPECT_LE(r.size(), SecondaryStation::kRequestMax);
+    EXPECT_GT(answers, 300u);
 }
 
 TEST(StationFaultText, Parsing) {

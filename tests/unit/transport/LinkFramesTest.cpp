@@ -2,6 +2,7 @@
 // expected wire bytes are the documented ones, not our encoder's output.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "ScriptedLine.h"
@@ -303,6 +304,44 @@ TEST_F(Frames, SendFailures) {
     uint8_t big[300] = {};
     EXPECT_EQ(frames.WriteFrame(big, 257), 306u);
     EXPECT_EQ(frames.WriteFrame(big, 256), 0u);
+}
+
+// Line noise made of the bytes that matter to the framing: whatever arrives,
+// a frame is only accepted whole, from the printer and with a matching CRC.
+TEST_F(Frames, LineNoiseIsNeverTakenForAFrame) {
+    std::mt19937 random(20241);
+    const uint8_t alphabet[] = {0xAA, 0xAA, 0x01, 0x02, 0x10, 0x11, 0x15, 0x31, 0x73, 0x97, 0x03};
+    const std::string valid[] = {Bytes("AA 01 02 11 42 53"), Bytes("AA 01 02 31 20 77"),
+                                 Bytes("AA 01 02 73 A6 1F"), Bytes("AA 01 02 30 03 43 0A 4F 8D")};
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string noise;
+        size_t n = random() % 40;
+        for (size_t i = 0; i < n; ++i)
+            noise.push_back(static_cast<char>(random() % 3 ? alphabet[random() % sizeof alphabet]
+                                                           : random() % 256));
+        // Now and then a real frame, whole or with one byte damaged.
+        if (random() % 2) {
+            std::string frame = valid[random() % 4];
+            if (random() % 2) frame[1 + random() % (frame.size() - 1)] ^= 1 << (random() % 8);
+            noise.insert(random() % (noise.size() + 1), frame);
+        }
+        line.Put(noise);
+        uint32_t r = frames.ReceiveFrame();
+        if (r != 0) {
+            EXPECT_TRUE(r == 305 || r == 307 || r == 308 || r == 309 || r == 310) << r;
+        } else {
+            ++accepted;
+            EXPECT_EQ(frames.frameBuffer[0], 0x01);
+            EXPECT_EQ(frames.frameBuffer[1], 0x02);
+            uint32_t end = frames.linkState == kCtrlI ? frames.frameBuffer[3] + 3u : 3u;
+            uint16_t crc = Crc16(frames.frameBuffer, end);
+            EXPECT_EQ(frames.frameBuffer[end], crc & 0xFF);
+            EXPECT_EQ(frames.frameBuffer[end + 1], crc >> 8);
+        }
+        frames.link->PurgeReceive();
+    }
+    EXPECT_GT(accepted, 100);
 }
 
 TEST_F(Frames, ByteTimeFollowsTheSpeed) {
