@@ -6,38 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "ExampleExchange.h"
+#include "HexBytes.h"
 #include "sim/SecondaryStation.h"
 #include "transport/Crc16.h"
 
 namespace korvo::sim {
 namespace {
 
-std::string Bytes(const char* hex) {
-    std::string out;
-    unsigned v = 0;
-    int n = 0;
-    for (const char* p = hex; *p; ++p) {
-        if (*p == ' ') continue;
-        v = v * 16 + static_cast<unsigned>(*p <= '9' ? *p - '0' : *p - 'A' + 10);
-        if (++n == 2) {
-            out.push_back(static_cast<char>(v));
-            v = 0;
-            n = 0;
-        }
-    }
-    return out;
-}
-
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (!out.empty()) out += ' ';
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
+using test::Bytes;
+using test::Hex;
 
 // A frame of the primary to address 2: body bytes given, CRC added, 0xAA
 // doubled.
@@ -97,17 +75,16 @@ TEST(StationGolden, ExampleExchangeFromThePrintersSide) {
     printer.wholeFrames = true;
     printer.answer = Bytes("43 0A");
     SecondaryStation station(2, printer);
-    auto feed = [&](const char* hex) {
-        std::string in = Bytes(hex), out;
+    // Each frame of the library in the example, fed alone, gets exactly the
+    // printer's frame that follows it there.
+    for (int step = 0; step < test::kExampleSteps - 1; step += 2) {
+        std::string in = Bytes(test::kExampleExchange[step] + 4), out;
         station.Feed(reinterpret_cast<const uint8_t*>(in.data()), in.size(), out);
-        return Hex(out);
-    };
-    EXPECT_EQ(feed("AA 02 01 53 C7 37"), "AA 01 02 73 A6 1F");
-    EXPECT_EQ(feed("AA 02 01 93 8B EE"), "AA 01 02 73 A6 1F");
-    EXPECT_EQ(feed("AA 02 01 11 41 5F"), "AA 01 02 11 42 53");
-    EXPECT_EQ(feed("AA 02 01 10 03 41 42 9D 35"), "AA 01 02 31 20 77");
-    EXPECT_EQ(feed("AA 02 01 11 41 5F"), "AA 01 02 30 03 43 0A 4F 8D");
-    EXPECT_EQ(feed("AA 02 01 31 23 7B"), "AA 01 02 31 20 77");
+        EXPECT_EQ("P>L " + Hex(out), test::kExampleExchange[step + 1]) << "step " << step + 1;
+    }
+    std::string in = Bytes(test::kExampleExchange[test::kExampleSteps - 1] + 4), out;
+    station.Feed(reinterpret_cast<const uint8_t*>(in.data()), in.size(), out);
+    EXPECT_EQ(Hex(out), "AA 01 02 31 20 77");
     ASSERT_EQ(printer.executed.size(), 1u);
     EXPECT_EQ(printer.executed[0], "AB");
 }

@@ -14,14 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "HexBytes.h"
 #include "transport/INetworkLayer.h"
 #include "transport/SerialLinkState.h"
 
 namespace korvo::test {
-
-// "AA 02 01" <-> the bytes.
-std::string Bytes(const char* hex);
-std::string Hex(const std::string& bytes);
 
 class ScriptedLine {
 public:
