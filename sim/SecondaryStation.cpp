@@ -28,23 +28,29 @@ void SecondaryStation::Feed(const uint8_t* data, size_t length, std::string& out
 void SecondaryStation::DropPartialFrame() {
     inFrame = false;
     heldStart = false;
+    startRun = 0;
     body.clear();
     rawFrame.clear();
 }
 
 void SecondaryStation::TakeByte(uint8_t c, std::string& out) {
     if (!inFrame) {
-        // A start byte followed by anything but a second start byte opens a
-        // frame; of several start bytes in a row the last one counts.
-        if (heldStart && c != kFrameStart) {
-            inFrame = true;
-            heldStart = false;
-            body.assign(1, static_cast<char>(c));
-            rawFrame.assign(1, static_cast<char>(kFrameStart));
-            rawFrame.push_back(static_cast<char>(c));
-        } else {
-            heldStart = c == kFrameStart;
+        if (c == kFrameStart) {
+            ++startRun;
+            return;
         }
+        if (startRun == 0) return; // garbage between frames
+        // A run of start bytes ends: its last odd one starts the frame, the
+        // pairs after it are doubled body bytes (a station address of 0xAA),
+        // and a lone extra one in front is garbage: "AA AA 01" starts with 01,
+        // "AA AA AA 01" with AA 01.
+        uint32_t doubled = (startRun - 1) / 2;
+        inFrame = true;
+        body.assign(doubled, static_cast<char>(kFrameStart));
+        body.push_back(static_cast<char>(c));
+        rawFrame.assign(1 + 2 * doubled, static_cast<char>(kFrameStart));
+        rawFrame.push_back(static_cast<char>(c));
+        startRun = 0;
         return;
     }
     rawFrame.push_back(static_cast<char>(c));

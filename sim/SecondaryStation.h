@@ -69,6 +69,7 @@ private:
     std::string rawFrame;
     bool inFrame = false;
     bool heldStart = false;
+    uint32_t startRun = 0; // start bytes in a row while no frame is open
 
     // Link.
     bool linkUp = false;

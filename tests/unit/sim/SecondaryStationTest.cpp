@@ -99,6 +99,18 @@ TEST_F(Station, BytesArriveInAnyPiecesAndGarbageIsSkipped) {
     EXPECT_EQ(printer.executed[0], "x\n");
 }
 
+TEST(StationAddress, AaIsDoubledBothWays) {
+    Printer printer;
+    SecondaryStation station(0xAA, printer);
+    std::string out;
+    // SNRM to 0xAA as the library sends it, after a stray start byte.
+    std::string snrm = Bytes("AA") + Frame(Bytes("AA 01 93"));
+    ASSERT_EQ(Hex(snrm.substr(0, 5)), "AA AA AA AA 01");
+    station.Feed(reinterpret_cast<const uint8_t*>(snrm.data()), snrm.size(), out);
+    EXPECT_EQ(Hex(out), Hex(Frame(Bytes("01 AA 73"))));
+    EXPECT_TRUE(station.LinkUp());
+}
+
 TEST_F(Station, FramesForOthersOrDamagedGetNoAnswer) {
     EXPECT_EQ(FeedHex("AA 03 01 11 41 5F"), "");
     EXPECT_EQ(FeedHex("AA 02 01 11 41 5E"), "");
