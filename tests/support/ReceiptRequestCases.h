@@ -1,6 +1,7 @@
 // Calls of the receipt and payment exports with the request line each must
 // put on the wire. The unit tests read the lines from a scripted transport,
-// the integration tests from the simulator's journal.
+// the integration tests from the simulator's journal; the Windows tests make
+// the same calls through korvocomm.dll.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "ExportTable.h"
+
 namespace korvo::test {
 
 struct ReceiptRequestCase {
     const char* what;
-    std::function<int(int handle)> call;
+    std::function<int(const ExportTable& exports, int handle)> send;
     std::string line; // the whole request line, LF included
+
+    // The call through the exports linked into the program.
+    int call(int handle) const;
 };
 
 const std::vector<ReceiptRequestCase>& ReceiptRequestCases();
