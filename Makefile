@@ -43,12 +43,16 @@ tsan: deps-build
 	$(CMAKE) -S . -B $(TSAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=thread
 	$(CMAKE) --build $(TSAN) -j$(JOBS)
 
-win64: deps-build deps-windows
-	$(CMAKE) -S . -B $(WIN64) $(GEN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+# The Windows tests drive korvosim and the korvoprog end-to-end test of the
+# native build, so the native tree comes first and is named to them.
+WINOPTS := -DCMAKE_BUILD_TYPE=Release -DKORVO_NATIVE_BUILD=$(CURDIR)/$(NATIVE)
+
+win64: native deps-windows
+	$(CMAKE) -S . -B $(WIN64) $(GEN) $(WINOPTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
 	$(CMAKE) --build $(WIN64) -j$(JOBS)
 
-win32: deps-build deps-windows
-	$(CMAKE) -S . -B $(WIN32) $(GEN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+win32: native deps-windows
+	$(CMAKE) -S . -B $(WIN32) $(GEN) $(WINOPTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 	$(CMAKE) --build $(WIN32) -j$(JOBS)
 
 windows: win64 win32

@@ -15,7 +15,10 @@ for group in "$@"; do
     build)
         for p in g++ gcc make cmake ninja-build googletest libgtest-dev binutils util-linux; do want "$p"; done ;;
     windows)
-        for p in g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686; do want "$p"; done ;;
+        # llvm: llvm-dlltool for the MSVC import libraries; lld: lld-link to link
+        # a caller with them the way MSVC's linker does.
+        for p in g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 \
+                 binutils-mingw-w64-i686 llvm lld; do want "$p"; done ;;
     wine)
         want wine64
         want wine
