@@ -1,5 +1,5 @@
-// Counted from /proc; where that does not describe this process (Windows
-// builds under Wine) the counts are unknown (-1) and the checks skip them.
+// Counted from /proc (Linux; the Windows builds count nothing, see
+// ProcessCountsNone.cpp).
 #include "ProcessCounts.h"
 
 #include <filesystem>
