@@ -62,7 +62,15 @@ test-asan: asan
 test-tsan: tsan
 	$(CTEST) --test-dir $(TSAN) -L link -j$(JOBS)
 
-test-windows: windows
+# The Windows builds' tests under Wine; each build has its own prefix, whose
+# wineserver is stopped when the tests end, pass or fail.
+test-windows: windows deps-wine
+	@status=0; \
+	for b in $(WIN64):win64 $(WIN32):win32; do \
+	  dir=$${b%%:*}; arch=$${b##*:}; \
+	  $(CTEST) --test-dir $$dir -j$(JOBS) || status=1; \
+	  WINEPREFIX=$(CURDIR)/$$dir/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true; \
+	done; exit $$status
 
 test: test-native test-asan test-tsan test-windows
 	@echo "All tests passed."
