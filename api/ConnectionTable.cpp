@@ -1,7 +1,5 @@
 #include "api/ConnectionTable.h"
 
-#include <mutex>
-
 #include "platform/clock.h"
 #include "protocol/CommandSession.h"
 #include "protocol/ResultCodes.h"
@@ -13,8 +11,20 @@ std::atomic<int32_t> lastComError{0};
 
 namespace {
 // Claiming and freeing slots is serialised so that two threads connecting at
-// once never share a slot.
-std::mutex g_slotLock;
+// once never share a slot. A spin lock: the sections are short, and unlike a
+// mutex it cannot throw out of an exported function.
+std::atomic_flag g_slotLock = ATOMIC_FLAG_INIT;
+
+class SlotLock {
+public:
+    SlotLock() {
+        while (g_slotLock.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    ~SlotLock() { g_slotLock.clear(std::memory_order_release); }
+    SlotLock(const SlotLock&) = delete;
+    SlotLock& operator=(const SlotLock&) = delete;
+};
 } // namespace
 
 ConnectionTable& Connections() {
@@ -23,7 +33,7 @@ ConnectionTable& Connections() {
 }
 
 int32_t ConnectionTable::AllocateHandle() {
-    std::lock_guard<std::mutex> guard(g_slotLock);
+    SlotLock guard;
     for (;;) {
         uint32_t t = TickCount();
         int32_t h = static_cast<int32_t>((t >> 16) ^ (t & 0xFFFFu));
@@ -65,7 +75,7 @@ void ConnectionTable::DestroySession(ConnectionSlot& slot) {
 }
 
 void ConnectionTable::ReleaseHandle(int32_t handle) {
-    std::lock_guard<std::mutex> guard(g_slotLock);
+    SlotLock guard;
     ConnectionSlot* s = FindConnection(handle);
     if (!s) return;
     DestroySession(*s);

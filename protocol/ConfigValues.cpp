@@ -1,5 +1,8 @@
 #include "protocol/ConfigValues.h"
 
+#include <cstdio>
+
+#include "protocol/CopyOut.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/TextCompare.h"
 
@@ -29,6 +32,12 @@ int32_t ParseConfigValue(const char* text, int32_t minimum, int32_t maximum, int
     if (value < minimum || value > maximum) return APP_CFG_VALUE_OUT_OF_RANGE;
     target = value;
     return 0;
+}
+
+int32_t FormatConfigValue(int32_t value, char* buffer, int32_t bufferSize) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%ld", static_cast<long>(value));
+    return CopyOut(text, buffer, bufferSize);
 }
 
 } // namespace korvo
