@@ -79,38 +79,26 @@ const char* ProgramBaseName(const char* path) {
 }
 
 void PrintReport(FILE* out, int exitCode, const char* programName) {
-    switch (exitCode) {
-    case kExitSuccess:
-    case kExitCommandFailed:
-        PrintMessage(out, "\n", nullptr);
-        break;
-    case kExitInvalidParameters:
-        PrintMessage(out, "Error: Invalid input parameters\n", programName);
-        break;
-    case kExitConnectionFailed:
-        PrintMessage(out, "Error: Connection failed\n", programName);
-        break;
-    case kExitDisconnectError:
-        PrintMessage(out, "Error: Disconnect error\n", nullptr);
-        break;
-    case kExitInputOpenError:
-        PrintMessage(out, "Error: Input file opening error\n", programName);
-        break;
-    case kExitInputTooLong:
-        PrintMessage(out, "Error: Input file too long\n", programName);
-        break;
-    case kExitInputTooShort:
-        PrintMessage(out, "Error: Input file too short\n", programName);
-        break;
-    case kExitLineTooLong:
-        PrintMessage(out, "Error: Input file line too long\n", programName);
-        break;
-    case kExitOutputOpenError:
-        PrintMessage(out, "Error: Output file opening error\n", programName);
-        break;
-    default:
-        break;
-    }
+    struct Report {
+        int exitCode;
+        const char* message;
+        bool withUsage;
+    };
+    static const Report reports[] = {
+        {kExitSuccess, "\n", false},
+        {kExitInvalidParameters, "Error: Invalid input parameters\n", true},
+        {kExitConnectionFailed, "Error: Connection failed\n", true},
+        {kExitDisconnectError, "Error: Disconnect error\n", false},
+        {kExitInputOpenError, "Error: Input file opening error\n", true},
+        {kExitInputTooLong, "Error: Input file too long\n", true},
+        {kExitInputTooShort, "Error: Input file too short\n", true},
+        {kExitLineTooLong, "Error: Input file line too long\n", true},
+        {kExitOutputOpenError, "Error: Output file opening error\n", true},
+        {kExitCommandFailed, "\n", false},
+    };
+    for (const Report& r : reports)
+        if (r.exitCode == exitCode)
+            PrintMessage(out, r.message, r.withUsage ? programName : nullptr);
 }
 
 int ProgramMain(int argc, const char* const* argv, const ProgramEnvironment& env) {
