@@ -106,7 +106,7 @@ TEST_F(CommandFileRunTest, FailedCommandStopsTheRunButStillDisconnects) {
 TEST_F(CommandFileRunTest, NamedErrorsOnConsoleAndInResponseFile) {
     options.NamedErrors = true;
     Fake().answers["pRI"] = FakeAnswer{217, ""};
-    Fake().configResults["odd"] = 1234; // a row without a name shows its number
+    Fake().configResults["odd"] = test::kCodeWithEmptyName; // an empty name: the number
     EXPECT_EQ(Run(":odd\t1\ngDT\t1\npRI\tx\n"), kExitCommandFailed);
     EXPECT_EQ(Responses(), ":odd\t1234\r\ngDT\tEFP_OK\t1\t05032024\r\npRI\tEFP_BAD_VAT\r\n");
     EXPECT_EQ(console.Text(),

@@ -58,7 +58,7 @@ TEST(ConsoleFormatsTest, ResultTexts) {
     EXPECT_EQ(Result(INT32_MIN, false), "0x80000000");
     EXPECT_EQ(Result(217, true), "EFP_BAD_VAT");
     EXPECT_EQ(Result(0, true), "EFP_OK");
-    EXPECT_EQ(Result(1234, true), "1234");     // a row with an empty name
+    EXPECT_EQ(Result(test::kCodeWithEmptyName, true), "1234");
     EXPECT_EQ(Result(70000, true), "0x11170"); // no row
 }
 

@@ -4,6 +4,8 @@
 
 #include "platform/clock.h"
 #include "protocol/CommandCatalogue.h"
+#include "protocol/CopyOut.h"
+#include "protocol/ErrorCatalogue.h"
 
 namespace korvo::test {
 
@@ -26,10 +28,7 @@ void Advance(uint32_t ms) {
 }
 
 int CopyOut(const std::string& text, char* buffer, int size) {
-    if (!buffer) return -501;
-    if (size < 0) return -502;
-    std::strncpy(buffer, text.c_str(), static_cast<size_t>(size));
-    return static_cast<int>(text.size());
+    return korvo::CopyOut(text.c_str(), buffer, size);
 }
 
 int KORVO_CALL Connect(const char* what) {
@@ -109,20 +108,10 @@ int KORVO_CALL FakeGetCommandResponseHead(const char* name, char* buffer, int si
     return CopyOut(head, buffer, size);
 }
 
+// The real names, and one code whose row has an empty name.
 int KORVO_CALL FakeGetErrorName(int code, char* buffer, int size) {
-    static const std::map<int, std::string> names = {
-        {0, "EFP_OK"},
-        {217, "EFP_BAD_VAT"},
-        {-103, "APP_UNKNOWN_CFG_VALUE"},
-        {-111, "APP_DYNAMIC_ONLY_CFG_VALUE"},
-        {-207, "APP_DISCONNECTED"},
-        {-401, "APP_UNKNOWN_COMMAND"},
-        {-655, "APP_TCP_CONNECTION_REFUSED"},
-        {1234, ""}, // a row without a name
-    };
-    auto it = names.find(code);
-    if (it == names.end()) return -104;
-    return CopyOut(it->second, buffer, size);
+    if (code == kCodeWithEmptyName) return CopyOut("", buffer, size);
+    return FindErrorName(code, buffer, size);
 }
 
 // The fake accepts "COM" and 1 to 3 digits; the real rule is the library's.

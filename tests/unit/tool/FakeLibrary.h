@@ -46,6 +46,9 @@ struct FakePrinter {
 FakePrinter& Fake();
 void ResetFake();
 
+// GetErrorName hands out the catalogue's names, and an empty name for this code.
+constexpr int kCodeWithEmptyName = 1234;
+
 const LibraryCalls& FakeLibraryCalls();
 
 // A console in a temporary file; Text() returns everything printed so far.
