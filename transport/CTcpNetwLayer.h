@@ -1,0 +1,59 @@
+// The transport over one TCP connection to the printer: the session's lines
+// go into the socket as they are, and what arrives is handed over as it is.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/socket.h"
+#include "transport/INetworkLayer.h"
+
+namespace korvo {
+
+class CTcpNetwLayer : public INetworkLayer {
+public:
+    // The most a Send waits for a peer that does not take the data.
+    static constexpr uint32_t kSendTimeLimit = 5000;
+
+    // hostText: a host name or numeric address without brackets and port, as
+    // ParseHostAddress leaves it; port 1 to 65535.
+    CTcpNetwLayer(std::unique_ptr<char[]> hostText, int32_t port);
+    ~CTcpNetwLayer() override;
+
+    CTcpNetwLayer(const CTcpNetwLayer&) = delete;
+    CTcpNetwLayer& operator=(const CTcpNetwLayer&) = delete;
+
+    // Resolves the host and connects (blocking), then makes the socket
+    // non-blocking. The DNS connect mode decides what happens when the name
+    // has several addresses: 0 refuses (-660), 1 tries them in turn, 2 tries
+    // the first only.
+    int32_t Open() override;
+    int32_t Close() override;
+    // Writes the whole message; waits for room in the socket's buffer for at
+    // most kSendTimeLimit in all.
+    int32_t Send(const uint8_t* data, uint32_t length) override;
+    int32_t Receive(uint8_t* buffer, uint32_t capacity) override;
+    // Peeks; a connection the peer has closed looks idle (0).
+    uint32_t BytesAvailable() override;
+    void PurgeReceive() override;
+    void EndReceive() override {}
+    bool HasFailed() override { return false; }
+    int32_t GetFailureCode() override { return 0; }
+    bool SetTransferTime(uint32_t milliseconds) override;
+    uint32_t GetExtraResponseTime() override { return 2 * transferTime; }
+    bool SetOption(int32_t optionId, uint32_t value) override;
+    int32_t GetOption(int32_t optionId) override;
+
+    const char* HostText() const { return hostText.get(); }
+    int32_t Port() const { return port; }
+    bool IsOpen() const { return socketHandle != os::kInvalidSocket; }
+
+private:
+    uint32_t transferTime = 1500;
+    int32_t port;
+    uint32_t dnsMode = 0;
+    std::unique_ptr<char[]> hostText;
+    os::SocketHandle socketHandle = os::kInvalidSocket;
+};
+
+} // namespace korvo

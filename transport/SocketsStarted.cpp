@@ -1,0 +1,7 @@
+#include "transport/SocketsStarted.h"
+
+namespace korvo {
+
+std::atomic<bool> socketsStarted{false};
+
+} // namespace korvo
