@@ -1,11 +1,8 @@
 #include "tool/CMyFile.h"
 
-namespace korvo {
+#include "platform/system_errors.h"
 
-namespace {
-constexpr uint32_t kErrorInvalidParameter = 87;
-constexpr uint32_t kErrorAlreadyExists = 183;
-} // namespace
+namespace korvo {
 
 CMyFile::~CMyFile() {
     Close();
@@ -17,14 +14,14 @@ bool CMyFile::Open(const char* fileName, bool readOnlyMode) {
         fileHandle = os::OpenFileForReading(fileName, true);
         lastError = os::LastFileError();
         // Some file systems refuse the delete share mode.
-        if (!os::IsFileHandleValid(fileHandle) && lastError == kErrorInvalidParameter) {
+        if (!os::IsFileHandleValid(fileHandle) && lastError == os::kErrorInvalidParameter) {
             fileHandle = os::OpenFileForReading(fileName, false);
             lastError = os::LastFileError();
         }
     } else {
         fileHandle = os::OpenFileAlways(fileName);
         lastError = os::LastFileError();
-        if (IsOpen() && lastError == kErrorAlreadyExists) {
+        if (IsOpen() && lastError == os::kErrorAlreadyExists) {
             lastError = 0;
             os::SetLastFileError(0);
         }

@@ -10,75 +10,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix/errno_map.h"
+#include "platform/system_errors.h"
+
 namespace korvo::os {
 
 namespace {
 
-constexpr uint32_t kErrorInvalidFunction = 1;
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr uint32_t kErrorTooManyOpenFiles = 4;
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorInvalidHandle = 6;
-constexpr uint32_t kErrorNotEnoughMemory = 8;
-constexpr uint32_t kErrorWriteProtect = 19;
-constexpr uint32_t kErrorGenFailure = 31;
-constexpr uint32_t kErrorSharingViolation = 32;
-constexpr uint32_t kErrorFileExists = 80;
-constexpr uint32_t kErrorInvalidParameter = 87;
-constexpr uint32_t kErrorDiskFull = 112;
-constexpr uint32_t kErrorNegativeSeek = 131;
-constexpr uint32_t kErrorAlreadyExists = 183;
-constexpr uint32_t kErrorFilenameExcedRange = 206;
-constexpr uint32_t kErrorFileTooLarge = 223;
-constexpr uint32_t kErrorIoDevice = 1117;
-constexpr uint32_t kErrorCantResolveFilename = 1921;
-
 thread_local uint32_t t_lastError = 0;
 
 uint32_t MapErrno(int e) {
-    switch (e) {
-    case ENOENT:
-        return kErrorFileNotFound;
-    case ENOTDIR:
-        return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-        return kErrorAccessDenied;
-    case EBADF:
-        return kErrorInvalidHandle;
-    case EMFILE:
-    case ENFILE:
-        return kErrorTooManyOpenFiles;
-    case ENOMEM:
-        return kErrorNotEnoughMemory;
-    case EROFS:
-        return kErrorWriteProtect;
-    case EBUSY:
-    case ETXTBSY:
-        return kErrorSharingViolation;
-    case EEXIST:
-        return kErrorFileExists;
-    case EINVAL:
-        return kErrorInvalidParameter;
-    case ENOSPC:
-    case EDQUOT:
-        return kErrorDiskFull;
-    case ENAMETOOLONG:
-        return kErrorFilenameExcedRange;
-    case EFBIG:
-    case EOVERFLOW:
-        return kErrorFileTooLarge;
-    case EIO:
-        return kErrorIoDevice;
-    case ELOOP:
-        return kErrorCantResolveFilename;
-    case ESPIPE:
-        return kErrorInvalidFunction;
-    default:
-        return kErrorGenFailure;
-    }
+    // Windows refuses to open a folder as a file with "access denied".
+    if (e == EISDIR) return kErrorAccessDenied;
+    return SystemErrorFromErrno(e);
 }
 
 // Windows tells a missing file (2) from a missing folder on the way to it
