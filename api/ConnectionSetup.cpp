@@ -1,0 +1,149 @@
+// ConnectUSB, ConnectRS232 and ConnectTCP. Every path stores its outcome in
+// lastComError; a failed connect leaves nothing behind but that code. Memory
+// is taken without exceptions: a failed allocation is -102.
+#include "api/ConnectionSetup.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "api/ConnectionTable.h"
+#include "korvocomm.h"
+#include "platform/socket.h"
+#include "protocol/CommandSession.h"
+#include "protocol/TextCompare.h"
+#include "transport/CCOM_Link.h"
+#include "transport/CRS232NetwLayerServ.h"
+#include "transport/CTcpNetwLayer.h"
+#include "transport/HostAddress.h"
+#include "transport/SocketsStarted.h"
+
+namespace korvo {
+
+namespace {
+
+constexpr uint32_t kUsbBaudRate = 38400;
+constexpr int32_t kMinimumSpeed = 9600;
+// "\\.\" and the port name must fit the 200-byte device path.
+constexpr size_t kMaxUsbPortName = 200 - 1 - 4;
+
+std::atomic_flag g_socketStartLock = ATOMIC_FLAG_INIT;
+
+int32_t Fail(int32_t code) {
+    lastComError.store(code);
+    return 0;
+}
+
+// Builds the session on a transport the caller has just created under the
+// claimed handle, attaches it and runs the handshake.
+int32_t Finish(int32_t handle, INetworkLayer* transport) {
+    ConnectionTable& table = Connections();
+    if (!transport) {
+        table.ReleaseHandle(handle);
+        return Fail(APP_CONNECTION_ERROR);
+    }
+    CommandSession* session = new (std::nothrow) CommandSession(transport);
+    if (!session) {
+        delete transport;
+        table.ReleaseHandle(handle);
+        return Fail(APP_CONNECTION_ERROR);
+    }
+    table.AttachSession(handle, session);
+    int32_t r = session->Connect();
+    lastComError.store(r);
+    if (r == 0) return handle;
+    table.ReleaseHandle(handle);
+    return 0;
+}
+
+// The address checked into a fresh text of the address's length plus one.
+std::unique_ptr<char[]> ParsedHost(const char* address, int32_t& port, bool& allocated) {
+    size_t capacity = std::strlen(address) + 1;
+    std::unique_ptr<char[]> text(new (std::nothrow) char[capacity]);
+    allocated = text != nullptr;
+    if (!text || !ParseHostAddress(address, text.get(), static_cast<uint32_t>(capacity), port)) return nullptr;
+    return text;
+}
+
+} // namespace
+
+bool IsValidComPortName(const char* name) {
+    if (!name || !StartsWithIgnoreCase(name, "COM")) return false;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (name[3] < '1' || name[3] > '9') return false;
+    if (!name[4]) return true;
+    if (!digit(name[4])) return false;
+    if (!name[5]) return true;
+    if (!digit(name[5])) return false;
+    int number = (name[3] - '0') * 100 + (name[4] - '0') * 10 + (name[5] - '0');
+    return number <= 256;
+}
+
+int32_t StartSocketLibrary() {
+    while (g_socketStartLock.test_and_set(std::memory_order_acquire)) {
+    }
+    int32_t result = 0;
+    if (!socketsStarted.load()) {
+        uint16_t version = 0;
+        if (os::SocketsStartup(version) != 0) {
+            result = APP_TCP_SOCKET_INIT_ERROR;
+        } else if (version != 0x0202) {
+            os::SocketsCleanup(); // the start that did succeed is not kept
+            result = APP_TCP_SOCKET_VERSION_ERR;
+        } else {
+            socketsStarted.store(true);
+        }
+    }
+    g_socketStartLock.clear(std::memory_order_release);
+    return result;
+}
+
+void StopSocketLibrary() {
+    if (socketsStarted.exchange(false)) os::SocketsCleanup();
+}
+
+} // namespace korvo
+
+using namespace korvo;
+
+extern "C" {
+
+KORVO_API int KORVO_CALL ConnectUSB(const char* portName) {
+    if (!IsValidComPortName(portName) || std::strlen(portName) > kMaxUsbPortName) return Fail(APP_INVALID_PORT);
+    int32_t handle = Connections().AllocateHandle();
+    if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
+    return Finish(handle, new (std::nothrow) CCOM_Link(portName, kUsbBaudRate));
+}
+
+KORVO_API int KORVO_CALL ConnectRS232(const char* portName, int speed, int deviceAddress) {
+    if (!IsValidComPortName(portName)) return Fail(APP_INVALID_PORT);
+    if (speed < kMinimumSpeed) return Fail(APP_INVALID_COM_SPEED);
+    uint8_t address = static_cast<uint8_t>(deviceAddress & 0xFF);
+    if (address < 2) return Fail(APP_INVALID_LINK_ADDRESS);
+    int32_t handle = Connections().AllocateHandle();
+    if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
+    return Finish(handle, new (std::nothrow) CRS232NetwLayerServ(portName, speed, address));
+}
+
+KORVO_API int KORVO_CALL ConnectTCP(const char* hostAddress) {
+    int32_t started = StartSocketLibrary();
+    if (started != 0) return Fail(started);
+    lastComError.store(0);
+    if (!hostAddress || !*hostAddress) return Fail(APP_INVALID_HOST_ADDRESS);
+
+    int32_t port = 0;
+    bool allocated = false;
+    // Checked before a handle is taken, so a bad address costs no slot.
+    if (!ParsedHost(hostAddress, port, allocated)) return Fail(allocated ? APP_INVALID_HOST_ADDRESS : APP_CONNECTION_ERROR);
+
+    int32_t handle = Connections().AllocateHandle();
+    if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
+    std::unique_ptr<char[]> host = ParsedHost(hostAddress, port, allocated);
+    if (!host) {
+        Connections().ReleaseHandle(handle);
+        return Fail(allocated ? APP_INVALID_HOST_ADDRESS : APP_CONNECTION_ERROR);
+    }
+    return Finish(handle, new (std::nothrow) CTcpNetwLayer(std::move(host), port));
+}
+
+} // extern "C"
