@@ -1,0 +1,78 @@
+// Faults of line delivery, injected between the printer model and a front
+// end: rules that say what goes wrong with the answer to which command.
+//
+// One rule a line (in a faults file, and for ParseRule):
+//
+//   COMMAND ACTION [ARGUMENT...] [skip=N] [count=N]
+//
+// COMMAND is a short name as on the wire (bFR, CONNECT), a long name
+// (beginFiscalReceipt), or * for every command. skip=N lets the first N
+// matching requests through untouched; count=N applies the rule to the next
+// N after that (default: all of them). The first rule that applies wins.
+// Actions:
+//
+//   delay MS            answer MS milliseconds later than usual
+//   silent              swallow the request: not executed, never answered
+//   code N              answer code N without executing the command
+//   malformed           answer with a result code that is not a number
+//   raw TEXT            answer TEXT instead (\t \n \r \0 \\ \xHH escapes,
+//                       no blanks: write \x20); the command is executed
+//   chunks SIZE [GAP]   answer in pieces of SIZE bytes, GAP ms apart (2)
+//   double              answer the line twice in one write
+//   nul                 put a NUL byte into the middle of the answer
+//   drop [BYTES]        send the first BYTES bytes of the answer (half of
+//                       it by default, 0 for none), then close the connection
+//
+// Apart from silent and code, the command is executed as usual and only its
+// answer suffers. Blank lines and lines starting with # are ignored.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace korvo::sim {
+
+enum class FaultKind { None, Delay, Silent, Code, Malformed, Raw, Chunks, Double, Nul, Drop };
+
+struct FaultAction {
+    FaultKind kind = FaultKind::None;
+    int64_t value = 0;   // delay ms, code, chunk size, drop bytes (-1: half)
+    uint32_t gapMs = 0;  // chunks
+    char text[256] = {}; // raw bytes (may hold NUL)
+    size_t textLength = 0;
+};
+
+struct FaultRule {
+    char command[16] = {}; // short name; empty for every command
+    FaultAction action;
+    int32_t skip = 0;
+    int32_t count = -1; // -1: no limit
+};
+
+class FaultPlan {
+public:
+    static constexpr int kMaxRules = 32;
+
+    // Parses one rule; false with a reason in error.
+    static bool ParseRule(const char* text, FaultRule& rule, char* error, size_t errorSize);
+
+    bool Add(const FaultRule& rule);
+    // Adds the rules of a text of lines; false at the first bad one, with
+    // its line number in error (rules before it stay added).
+    bool AddText(const char* text, char* error, size_t errorSize);
+    bool LoadFile(const char* path, char* error, size_t errorSize);
+    void Clear() { ruleCount = 0; }
+    int Count() const { return ruleCount; }
+
+    // The fault for the next request of command shortName; counts the rule down.
+    FaultAction Take(const char* shortName);
+
+    // "chunks 4 2", for the journal.
+    static void Describe(const FaultAction& action, char* out, size_t size);
+
+private:
+    FaultRule rules[kMaxRules];
+    int ruleCount = 0;
+};
+
+} // namespace korvo::sim

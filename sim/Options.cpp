@@ -1,0 +1,152 @@
+#include "sim/Options.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "sim/Amount.h"
+
+namespace korvo::sim {
+
+bool ParseHostPort(const std::string& hostPort, std::string& host, uint16_t& port) {
+    size_t colon;
+    if (!hostPort.empty() && hostPort[0] == '[') {
+        size_t close = hostPort.find(']');
+        if (close == std::string::npos || close + 1 >= hostPort.size() ||
+            hostPort[close + 1] != ':')
+            return false;
+        host = hostPort.substr(1, close - 1);
+        colon = close + 1;
+        if (host.empty()) return false;
+    } else {
+        colon = hostPort.rfind(':');
+        if (colon == std::string::npos) return false;
+        host = hostPort.substr(0, colon);
+        // A bare IPv6 address needs brackets to carry a port.
+        if (host.find(':') != std::string::npos) return false;
+        if (host.empty()) host = "127.0.0.1";
+    }
+    int64_t value = 0;
+    if (!ParseInteger(hostPort.c_str() + colon + 1, 0, 65535, value)) return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
+const char* UsageText() {
+    return "Usage: korvosim [OPTION]...\n"
+           "Simulates a Korvo fiscal printer for the korvocomm kit and for applications under\n"
+           "development. Prints its endpoints, then serves until SIGINT or SIGTERM; exits 0 and\n"
+           "removes its symlinks.\n"
+           "\n"
+           "Front ends (several may be given, at least one is needed):\n"
+           "  --tcp HOST:PORT    line protocol over TCP; port 0 picks a free port, which is\n"
+           "                     printed; IPv6 as [::1]:PORT. Loopback addresses only, unless\n"
+           "  --allow-remote     also accepts other local addresses for --tcp.\n"
+           "  --usb PATH         line protocol on a new pseudo-terminal, reachable through a\n"
+           "                     symlink created at PATH (the printer's virtual COM port).\n"
+           "\n"
+           "Files:\n"
+           "  --paper FILE       appends every printed document as text (the paper roll).\n"
+           "  --journal FILE     appends every request and response line with a time stamp:\n"
+           "                     \"DATE TIME #CONN > REQUEST\", \"... < RESPONSE\", \"... ! "
+           "NOTE\",\n"
+           "                     control bytes escaped (\\t \\n \\0 \\xHH).\n"
+           "  --faults FILE      fault rules, one a line (# starts a comment):\n"
+           "                       COMMAND ACTION [ARGUMENT] [skip=N] [count=N]\n"
+           "                     COMMAND is a short name (bFR, CONNECT), a long name or *;\n"
+           "                     skip=N spares the first N matches, count=N limits the rule\n"
+           "                     to N uses. ACTION is one of:\n"
+           "                       delay MS           answer MS ms later\n"
+           "                       silent             never answer (command not executed)\n"
+           "                       code N             answer code N (command not executed)\n"
+           "                       malformed          answer a line whose code is no number\n"
+           "                       raw TEXT           answer TEXT (escapes \\t \\n \\0 \\xHH)\n"
+           "                       chunks SIZE [GAP]  answer in SIZE-byte pieces, GAP ms apart\n"
+           "                       double             answer the line twice in one write\n"
+           "                       nul                put a NUL byte into the answer\n"
+           "                       drop [BYTES]       send BYTES (default half), then hang up\n"
+           "  --state FILE       keeps the printer's state (receipt numbers, totals, lines,\n"
+           "                     tables) in FILE across restarts.\n"
+           "\n"
+           "Behaviour:\n"
+           "  --speed F          scales the printer's working times: 0 answers at once (the\n"
+           "                     default), 1 is a real printer's pace.\n"
+           "  --help             shows this text.\n"
+           "\n"
+           "The printer: VAT rates 1 A 23%, 2 B 19%, 3 C 5%, 4 D 10%, 5 E 0% (exempt, needs\n"
+           "specialRegulation); payments 1 Cash, 2 Card, 3 Voucher, 4 Cheque, 5 Transfer (6\n"
+           "unused); receipt types of beginFiscalReceipt 1 sale, 2 refund, 3 invoice payment,\n"
+           "4 cash deposit, 5 cash withdrawal; dates as YYYY-MM-DDTHH:MM:SS. Properties\n"
+           "(getProperty, setProperty 12..18 with 0 or 1): 1 NumVatRates, 2 NumPayments,\n"
+           "3 NumHeaderLines, 4 NumTrailerLines, 5 LineWidth, 6 SerialNumber, 7 FirmwareVersion,\n"
+           "8 PrinterState, 9 TrainingModeActive, 10 DayOpened, 11 DTSettingLimit,\n"
+           "12 OnlineRegistration, 13 PortableRegister, 14 UpdateAvailable, 15 UpdateFired,\n"
+           "16 InspectionFired, 17 PaperEmpty, 18 CoverOpen.\n";
+}
+
+bool ParseOptions(int argc, const char* const* argv, SimulatorOptions& options, bool& help,
+                  std::string& error) {
+    help = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            help = true;
+            return true;
+        }
+        if (option == "--allow-remote") {
+            options.allowRemote = true;
+            continue;
+        }
+        static const char* const withValue[] = {"--tcp",    "--usb",   "--paper", "--journal",
+                                                "--faults", "--state", "--speed"};
+        bool known = false;
+        for (const char* name : withValue)
+            known = known || option == name;
+        if (!known) {
+            error = "unknown option " + option + " (see --help)";
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = option + " needs a value";
+            return false;
+        }
+        std::string value = argv[++i];
+        if (option == "--tcp") {
+            std::string host;
+            uint16_t port = 0;
+            if (!ParseHostPort(value, host, port)) {
+                error = "--tcp wants HOST:PORT, not " + value;
+                return false;
+            }
+            options.tcp.push_back(value);
+        } else if (option == "--usb") {
+            if (value.empty()) {
+                error = "--usb wants a path";
+                return false;
+            }
+            options.usb.push_back(value);
+        } else if (option == "--paper") {
+            options.paperFile = value;
+        } else if (option == "--journal") {
+            options.journalFile = value;
+        } else if (option == "--faults") {
+            options.faultsFile = value;
+        } else if (option == "--state") {
+            options.stateFile = value;
+        } else {
+            char* end = nullptr;
+            double speed = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end || !(speed >= 0 && speed <= 1000)) {
+                error = "--speed wants a number from 0 to 1000, not " + value;
+                return false;
+            }
+            options.speed = speed;
+        }
+    }
+    if (options.tcp.empty() && options.usb.empty()) {
+        error = "no front end: give --tcp HOST:PORT or --usb PATH (see --help)";
+        return false;
+    }
+    return true;
+}
+
+} // namespace korvo::sim
