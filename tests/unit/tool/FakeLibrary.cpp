@@ -52,7 +52,7 @@ int KORVO_CALL FakeConnectTCP(const char* host) {
 int KORVO_CALL FakeDisconnect(int handle) {
     Record("Disconnect(" + std::to_string(handle) + ")");
     Advance(g_fake.disconnectTakesMs);
-    return g_fake.dropped ? 0 : g_fake.disconnectResult;
+    return g_fake.disconnectResult;
 }
 
 int KORVO_CALL FakeGetLastComError(int handle) {
@@ -77,24 +77,19 @@ int KORVO_CALL FakeGetConfigValue(int handle, const char* key, char* buffer, int
 int KORVO_CALL FakeSendCommand(int handle, const char* name, const char* params) {
     Record("SendCommand(" + Text(name) + "|" + Text(params) + ")");
     if (handle != g_fake.connectHandle) return -202;
-    if (g_fake.dropped) return -207;
     auto it = g_fake.answers.find(name ? name : "");
     // A name the catalogue does not know leaves the last values in place.
     if (it == g_fake.answers.end()) return -401;
     const FakeAnswer& a = it->second;
     Advance(a.takesMs);
-    g_fake.haveValues = a.hasResponse;
-    g_fake.lastValues = a.hasResponse ? a.values : "";
-    if (a.result == 0 && g_fake.dropAfterUpdateFirmware && FindCommand(name) >= 0 &&
-        std::strcmp(CommandCatalogue[FindCommand(name)].shortName, "uF") == 0)
-        g_fake.dropped = true;
+    g_fake.haveValues = true;
+    g_fake.lastValues = a.values;
     return a.result;
 }
 
 int KORVO_CALL FakeGetLastCommandResponse(int handle, char* buffer, int size) {
     Record("GetLastCommandResponse(" + std::to_string(handle) + ")");
     if (handle != g_fake.connectHandle) return -202;
-    if (g_fake.dropped) return -207;
     if (!g_fake.haveValues) return -406;
     return CopyOut(g_fake.lastValues, buffer, size);
 }

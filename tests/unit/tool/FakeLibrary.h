@@ -15,9 +15,8 @@ namespace korvo::test {
 
 struct FakeAnswer {
     int result = 0;
-    std::string values;      // the response values
-    bool hasResponse = true; // false: no well-formed response arrived
-    uint32_t takesMs = 0;    // the test clock moves on by this much
+    std::string values;   // the response values
+    uint32_t takesMs = 0; // the test clock moves on by this much
 };
 
 struct FakePrinter {
@@ -30,14 +29,12 @@ struct FakePrinter {
     std::map<std::string, FakeAnswer> answers;      // by command name as sent; others give -401
     std::map<std::string, int> configResults;       // by key; others give -103
     std::map<std::string, std::string> configTexts; // read-back texts by key
-    bool dropAfterUpdateFirmware = true;
 
     // Record.
     std::vector<std::string> calls; // "SendCommand(name|params)" etc.; params "<none>" for nullptr
     int socketStops = 0;
 
     // State.
-    bool dropped = false;
     bool haveValues = false;
     std::string lastValues;
 };

@@ -122,15 +122,6 @@ TEST_F(MainFlowTest, SuccessfulRunEndsWithTwoEmptyLinesAndStopsSockets) {
     EXPECT_EQ(Fake().socketStops, 1);
 }
 
-TEST_F(MainFlowTest, ReportsAfterARunShowTheBaseName) {
-    Fake().connectHandle = 0;
-    Fake().connectError = -651;
-    EXPECT_EQ(Main({"C:/kit\\bin/korvoprog", "TCP", "nowhere", in, out}), kExitConnectionFailed);
-    EXPECT_EQ(console.Text(),
-              "Connect == -651\n\n" + WithUsage("Error: Connection failed\n", "korvoprog"));
-    EXPECT_EQ(Fake().socketStops, 1);
-}
-
 TEST_F(MainFlowTest, ReportOfEveryExitCode) {
     struct Case {
         int code;

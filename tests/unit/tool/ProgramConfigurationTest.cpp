@@ -113,18 +113,6 @@ TEST_F(ProgramConfigurationTest, CommentsEmptyLinesAndLinesWithoutEquals) {
     EXPECT_EQ(console.Text(), "");
 }
 
-TEST_F(ProgramConfigurationTest, SetReport) {
-    EXPECT_TRUE(Read("DisplayCfgErr=1\ndns_connect_mode=1\nbogus=7\n"));
-    EXPECT_EQ(console.Text(), "SetConfigValue(\"dns_connect_mode\"\", \"1\") = 0\n"
-                              "SetConfigValue(\"bogus\"\", \"7\") = -103\n");
-}
-
-TEST_F(ProgramConfigurationTest, SetAndReadBackReports) {
-    EXPECT_TRUE(Read("DisplayCfgErr=1\nReadConfigVal=1\nlink_transfer_time=100\n"));
-    EXPECT_EQ(console.Text(), "SetConfigValue(\"link_transfer_time\"\", \"100\") = 0\n"
-                              "GetConfigValue(\"link_transfer_time\"\", \"100\") = 3\n");
-}
-
 TEST_F(ProgramConfigurationTest, ReadBackReportAloneAndByName) {
     EXPECT_TRUE(Read("ReadConfigVal=1\nnext_cmd_time=500\n"));
     EXPECT_EQ(console.Text(), "GetConfigValue(\"next_cmd_time\"\", \"\") = -111\n");
@@ -141,13 +129,6 @@ TEST_F(ProgramConfigurationTest, ReadBackReportAloneAndByName) {
               "GetConfigValue(\"next_cmd_time\"\", \"\") = APP_DYNAMIC_ONLY_CFG_VALUE\n"
               "SetConfigValue(\"link_transfer_time\"\", \"100\") = EFP_OK\n"
               "GetConfigValue(\"link_transfer_time\"\", \"100\") = 3\n");
-}
-
-TEST_F(ProgramConfigurationTest, DirectivesActFromTheNextLineOn) {
-    EXPECT_TRUE(Read("dns_connect_mode=1\nDisplayCfgErr=1\nlink_transfer_time=100\n"
-                     "NamedErrors=1\n"));
-    EXPECT_EQ(console.Text(), "SetConfigValue(\"link_transfer_time\"\", \"100\") = 0\n");
-    EXPECT_TRUE(options.NamedErrors);
 }
 
 TEST_F(ProgramConfigurationTest, NoFileOrNothingToRead) {
