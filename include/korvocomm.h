@@ -246,6 +246,110 @@ KORVO_API int KORVO_CALL GetErrorName(int code, char* buffer, int bufferSize);
  * disconnect after an abort. May be called from another thread or a window procedure. */
 KORVO_API int KORVO_CALL Abort(int handle);
 
+/* ---- Receipt documents and items ---------------------------------------------
+ * Convenience calls that build one printer command from typed arguments and send
+ * it as SendCommand does; they return what SendCommand returns. Every text
+ * argument is at most 80 bytes (NULL counts as empty), else APP_CMD_PARAM_TOO_LONG
+ * and nothing is sent. Num forms take amounts as int counts of thousandths
+ * (1250 is 1.250); Txt forms pass the caller's amount texts on unchanged.
+ * A separation flag is one byte: any non-zero value is true. */
+
+/* Sets the nine header (lineType 1) or trailer (lineType 2) lines. */
+KORVO_API int KORVO_CALL SendTextLogo(int handle, int lineType, const char* line1, const char* line2,
+                                      const char* line3, const char* line4, const char* line5,
+                                      const char* line6, const char* line7, const char* line8,
+                                      const char* line9);
+/* Opens a fiscal receipt of the given type and settings, with an optional transaction id. */
+KORVO_API int KORVO_CALL BeginReceipt(int handle, int fiscalReceiptType, int fiscalReceiptSettings,
+                                      const char* transactionID);
+/* Closes the fiscal receipt; separation non-zero asks for a separation after it. */
+KORVO_API int KORVO_CALL EndFiscalReceipt(int handle, unsigned char separation);
+/* Opens a non-fiscal document. */
+KORVO_API int KORVO_CALL BeginNonFiscal(int handle);
+/* Prints a line of a non-fiscal document; the text goes out unchecked. */
+KORVO_API int KORVO_CALL PrintNormal(int handle, const char* data);
+/* Closes the non-fiscal document; separation non-zero asks for a separation after it. */
+KORVO_API int KORVO_CALL EndNonFiscal(int handle, unsigned char separation);
+/* Enters training mode. */
+KORVO_API int KORVO_CALL BeginTraining(int handle);
+/* Leaves training mode. */
+KORVO_API int KORVO_CALL EndTraining(int handle);
+
+/* Sells, refunds or corrects an item: itemType 1 sale, 3 refund, 5 correction, 7 refund
+ * correction. vatID 1 to 7; a negative specialRegulation is left out. */
+KORVO_API int KORVO_CALL SaleItemTxt(int handle, int itemType, const char* description, const char* price,
+                                     const char* quantity, int vatID, int specialRegulation,
+                                     const char* unitPrice, const char* unitName, const char* refReceiptID,
+                                     const char* preLine, const char* postLine);
+/* SaleItemTxt with price, quantity and unitPrice in thousandths; a unitPrice of 0 or less is left out. */
+KORVO_API int KORVO_CALL SaleItemNum(int handle, int itemType, const char* description, int price,
+                                     int quantity, int vatID, int specialRegulation, int unitPrice,
+                                     const char* unitName, const char* refReceiptID, const char* preLine,
+                                     const char* postLine);
+/* Adjusts the last item: adjustmentType 1 or 2, vatID 1 to 7; a negative specialRegulation is left out. */
+KORVO_API int KORVO_CALL ItemAdjustTxt(int handle, int adjustmentType, const char* description,
+                                       const char* amount, int vatID, int specialRegulation,
+                                       const char* preLine, const char* postLine);
+/* ItemAdjustTxt with the amount in thousandths. */
+KORVO_API int KORVO_CALL ItemAdjustNum(int handle, int adjustmentType, const char* description, int amount,
+                                       int vatID, int specialRegulation, const char* preLine,
+                                       const char* postLine);
+/* Adjusts the whole receipt by an amount per VAT rate 1 to 7; empty amounts are left out. */
+KORVO_API int KORVO_CALL PackAdjustTxt(int handle, int adjustmentType, const char* description,
+                                       const char* vatAmount1, const char* vatAmount2,
+                                       const char* vatAmount3, const char* vatAmount4,
+                                       const char* vatAmount5, const char* vatAmount6,
+                                       const char* vatAmount7, const char* preLine, const char* postLine);
+/* PackAdjustTxt with the amounts in thousandths; amounts of 0 or less are left out. */
+KORVO_API int KORVO_CALL PackAdjustNum(int handle, int adjustmentType, const char* description,
+                                       int vatAmount1, int vatAmount2, int vatAmount3, int vatAmount4,
+                                       int vatAmount5, int vatAmount6, int vatAmount7, const char* preLine,
+                                       const char* postLine);
+/* Sells a single-purpose voucher; vatID is the printer's to check, specialRegulation -1 is left out. */
+KORVO_API int KORVO_CALL SinglePurposeVoucherTxt(int handle, const char* voucherID, const char* amount,
+                                                 int vatID, int specialRegulation, const char* preLine,
+                                                 const char* postLine);
+/* SinglePurposeVoucherTxt with the amount in thousandths. */
+KORVO_API int KORVO_CALL SinglePurposeVoucherNum(int handle, const char* voucherID, int amount, int vatID,
+                                                 int specialRegulation, const char* preLine,
+                                                 const char* postLine);
+
+/* ---- Totals, payments and messages --------------------------------------------
+ * Payment identifiers and message types go to the printer unchecked. A payment
+ * that begins with "-" (Txt) or is negative (Num) is sent as change; the Change
+ * variants always send change, which the printer wants as 0 or less. */
+
+/* Prints the subtotal, with an optional line after it. */
+KORVO_API int KORVO_CALL PrintSubtotalTxt(int handle, const char* amount, const char* postLine);
+/* PrintSubtotalTxt with the amount in thousandths. */
+KORVO_API int KORVO_CALL PrintSubtotalNum(int handle, int amount, const char* postLine);
+/* Pays the receipt's total with a payment of the given payment id text. */
+KORVO_API int KORVO_CALL PaymentTxt(int handle, const char* total, const char* payment, const char* paymentID,
+                                    const char* preLine, const char* postLine);
+/* PaymentTxt with total and payment in thousandths. */
+KORVO_API int KORVO_CALL PaymentNum(int handle, int total, int payment, const char* paymentID,
+                                    const char* preLine, const char* postLine);
+/* PaymentTxt with a numeric payment id. */
+KORVO_API int KORVO_CALL PaymentIdTxt(int handle, const char* total, const char* payment, int paymentID,
+                                      const char* preLine, const char* postLine);
+/* PaymentTxt with total and payment in thousandths and a numeric payment id. */
+KORVO_API int KORVO_CALL PaymentIdNum(int handle, int total, int payment, int paymentID, const char* preLine,
+                                      const char* postLine);
+/* Gives change (0 or less) in the given payment type. */
+KORVO_API int KORVO_CALL PaymentChangeTxt(int handle, const char* total, const char* change,
+                                          const char* paymentID, const char* preLine, const char* postLine);
+/* PaymentChangeTxt with total and change in thousandths. */
+KORVO_API int KORVO_CALL PaymentChangeNum(int handle, int total, int change, const char* paymentID,
+                                          const char* preLine, const char* postLine);
+/* PaymentChangeTxt with a numeric payment id. */
+KORVO_API int KORVO_CALL PaymentChangeIdTxt(int handle, const char* total, const char* change, int paymentID,
+                                            const char* preLine, const char* postLine);
+/* PaymentChangeTxt with total and change in thousandths and a numeric payment id. */
+KORVO_API int KORVO_CALL PaymentChangeIdNum(int handle, int total, int change, int paymentID,
+                                            const char* preLine, const char* postLine);
+/* Prints a message line of the given type on the receipt. */
+KORVO_API int KORVO_CALL PrintRecMessage(int handle, int messageType, const char* message);
+
 #ifdef __cplusplus
 }
 #endif
