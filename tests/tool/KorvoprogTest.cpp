@@ -11,6 +11,7 @@
 
 #include "Processes.h"
 #include "TempDir.h"
+#include "UsageBlock.h"
 
 namespace korvo {
 namespace {
@@ -18,28 +19,7 @@ namespace {
 using test::ProgramResult;
 using test::Simulator;
 using test::TempDir;
-
-const char* const kUsage =
-    "Usage: NAME USB PortName <InputFile> <OutputFile>\n"
-    "       or\n"
-    "       NAME RS232 PortName CommunicationSpeed DeviceAddress <InputFile> <OutputFile>\n"
-    "       or\n"
-    "       NAME TCP HostAddress <InputFile> <OutputFile>\n"
-    "\n"
-    "Example for USB connection - virtual COM6 port\n"
-    "       NAME USB COM6 \"CommandFile.csv\" \"ResponseFile.csv\"\n"
-    "Example for connection via standard RS-232 COM1 port\n"
-    "       NAME RS232 COM1 38400 2 \"CommandFile.csv\" \"ResponseFile.csv\"\n"
-    "Example for connection via TCP port to IP address 192.168.1.104 on port 49999\n"
-    "       NAME TCP 192.168.1.104:49999 \"CommandFile.csv\" \"ResponseFile.csv\"\n";
-
-// The closing message with the usage block for the program name.
-std::string WithUsage(const std::string& message, const std::string& name) {
-    std::string usage = kUsage;
-    for (size_t at = 0; (at = usage.find("NAME", at)) != std::string::npos; at += name.size())
-        usage.replace(at, 4, name);
-    return message + "\n" + usage + "\n\n";
-}
+using test::WithUsage;
 
 const char* const kHeaderLine1 = "KORVO DEMO SHOP s.r.o.";
 

@@ -5,6 +5,7 @@
 
 #include "FakeLibrary.h"
 #include "TempDir.h"
+#include "UsageBlock.h"
 #include "tool/DecimalText.h"
 #include "tool/ExitCodes.h"
 #include "tool/MainFlow.h"
@@ -16,32 +17,7 @@ using test::CapturedConsole;
 using test::Fake;
 using test::FakeAnswer;
 using test::TempDir;
-
-// The usage block with NAME standing for the program name.
-const char* const kUsage =
-    "Usage: NAME USB PortName <InputFile> <OutputFile>\n"
-    "       or\n"
-    "       NAME RS232 PortName CommunicationSpeed DeviceAddress <InputFile> <OutputFile>\n"
-    "       or\n"
-    "       NAME TCP HostAddress <InputFile> <OutputFile>\n"
-    "\n"
-    "Example for USB connection - virtual COM6 port\n"
-    "       NAME USB COM6 \"CommandFile.csv\" \"ResponseFile.csv\"\n"
-    "Example for connection via standard RS-232 COM1 port\n"
-    "       NAME RS232 COM1 38400 2 \"CommandFile.csv\" \"ResponseFile.csv\"\n"
-    "Example for connection via TCP port to IP address 192.168.1.104 on port 49999\n"
-    "       NAME TCP 192.168.1.104:49999 \"CommandFile.csv\" \"ResponseFile.csv\"\n";
-
-std::string Usage(const std::string& name) {
-    std::string text = kUsage;
-    for (size_t at = 0; (at = text.find("NAME", at)) != std::string::npos; at += name.size())
-        text.replace(at, 4, name);
-    return text;
-}
-
-std::string WithUsage(const std::string& message, const std::string& name) {
-    return message + "\n" + Usage(name) + "\n\n";
-}
+using test::WithUsage;
 
 class MainFlowTest : public ::testing::Test {
 protected:
