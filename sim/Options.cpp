@@ -43,6 +43,18 @@ const char* UsageText() {
            "  --allow-remote     also accepts other local addresses for --tcp.\n"
            "  --usb PATH         line protocol on a new pseudo-terminal, reachable through a\n"
            "                     symlink created at PATH (the printer's virtual COM port).\n"
+           "  --rs232 PATH       the framed RS-232 link on a new pseudo-terminal behind a\n"
+           "                     symlink at PATH; the printer is the secondary station. The\n"
+           "                     next options up to another --rs232 apply to this one:\n"
+           "    --address N      its link address, 2 to 255 (default 2);\n"
+           "    --baud B         the line speed for --throttle (default 9600);\n"
+           "    --throttle       takes as long as the line would: 10 bit times a byte;\n"
+           "    --link-fault F   a fault of the station, KIND[:COUNT][@[i]N]: from the N-th\n"
+           "                     frame received (iN: information frame; default the first)\n"
+           "                     COUNT frames in a row (default 1) are answered wrongly.\n"
+           "                     KIND: silence (no answer, frame ignored), lose (taken, the\n"
+           "                     answer is lost), crc (bad CRC), rnr (busy), frmr (reject),\n"
+           "                     addr (another address), seq (wrong sequence number).\n"
            "\n"
            "Files:\n"
            "  --paper FILE       appends every printed document as text (the paper roll).\n"
@@ -96,8 +108,17 @@ bool ParseOptions(int argc, const char* const* argv, SimulatorOptions& options, 
             options.allowRemote = true;
             continue;
         }
-        static const char* const withValue[] = {"--tcp",    "--usb",   "--paper", "--journal",
-                                                "--faults", "--state", "--speed"};
+        if (option == "--throttle") {
+            if (options.rs232.empty()) {
+                error = "--throttle belongs to an --rs232 given before it";
+                return false;
+            }
+            options.rs232.back().throttle = true;
+            continue;
+        }
+        static const char* const withValue[] = {"--tcp",     "--usb",     "--paper", "--journal",
+                                                "--faults",  "--state",   "--speed", "--rs232",
+                                                "--address", "--baud",    "--link-fault"};
         bool known = false;
         for (const char* name : withValue)
             known = known || option == name;
@@ -124,6 +145,40 @@ bool ParseOptions(int argc, const char* const* argv, SimulatorOptions& options, 
                 return false;
             }
             options.usb.push_back(value);
+        } else if (option == "--rs232") {
+            if (value.empty()) {
+                error = "--rs232 wants a path";
+                return false;
+            }
+            options.rs232.push_back(Rs232Options{});
+            options.rs232.back().path = value;
+        } else if (option == "--address" || option == "--baud" || option == "--link-fault") {
+            if (options.rs232.empty()) {
+                error = option + " belongs to an --rs232 given before it";
+                return false;
+            }
+            Rs232Options& rs232 = options.rs232.back();
+            int64_t number = 0;
+            LinkFault fault;
+            if (option == "--address") {
+                if (!ParseInteger(value.c_str(), 2, 255, number)) {
+                    error = "--address wants 2 to 255, not " + value;
+                    return false;
+                }
+                rs232.address = static_cast<uint8_t>(number);
+            } else if (option == "--baud") {
+                if (!ParseInteger(value.c_str(), 300, 4000000, number)) {
+                    error = "--baud wants a speed from 300 to 4000000, not " + value;
+                    return false;
+                }
+                rs232.baudRate = static_cast<uint32_t>(number);
+            } else {
+                if (!ParseLinkFault(value.c_str(), fault)) {
+                    error = "--link-fault wants KIND[:COUNT][@[i]N], not " + value;
+                    return false;
+                }
+                rs232.faults.push_back(value);
+            }
         } else if (option == "--paper") {
             options.paperFile = value;
         } else if (option == "--journal") {
@@ -142,8 +197,8 @@ bool ParseOptions(int argc, const char* const* argv, SimulatorOptions& options, 
             options.speed = speed;
         }
     }
-    if (options.tcp.empty() && options.usb.empty()) {
-        error = "no front end: give --tcp HOST:PORT or --usb PATH (see --help)";
+    if (options.tcp.empty() && options.usb.empty() && options.rs232.empty()) {
+        error = "no front end: give --tcp HOST:PORT, --usb PATH or --rs232 PATH (see --help)";
         return false;
     }
     return true;

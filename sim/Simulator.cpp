@@ -11,6 +11,7 @@
 #include "platform/stream.h"
 #include "sim/FaultDelivery.h"
 #include "sim/LineAssembler.h"
+#include "sim/ModelStation.h"
 #include "sim/Options.h"
 #include "sim/Outgoing.h"
 #include "sim/StateFile.h"
@@ -66,6 +67,12 @@ struct Simulator::Pty {
     uint32_t lastProbe = 0;
 };
 
+struct Simulator::Station {
+    explicit Station(Simulator& s, const Rs232Options& o) : model(s), frontEnd(o, model) {}
+    ModelStation model;
+    Rs232FrontEnd frontEnd;
+};
+
 // The device of a printer that restarted: it stays until the application has
 // read the last answer, while a new device already stands behind the path.
 struct Simulator::Retiring {
@@ -77,6 +84,7 @@ struct Simulator::Retiring {
 
 std::string Endpoint::Describe() const {
     if (kind == Kind::Usb) return "usb " + path + " -> " + device;
+    if (kind == Kind::Rs232) return "rs232 " + path + " -> " + device + " " + details;
     bool v6 = address.find(':') != std::string::npos;
     return "tcp " + (v6 ? "[" + address + "]" : address) + ":" + std::to_string(port);
 }
@@ -132,6 +140,8 @@ bool Simulator::Start(std::string& error) {
         ok = ok && OpenTcp(hostPort, error);
     for (const std::string& path : options.usb)
         ok = ok && OpenUsb(path, error);
+    for (const Rs232Options& rs232 : options.rs232)
+        ok = ok && OpenRs232(rs232, error);
     running = true; // from here on Stop() undoes what was opened
     if (!ok) {
         Stop();
@@ -156,7 +166,7 @@ bool Simulator::OpenTcp(const std::string& hostPort, std::string& error) {
         error = reason;
         return false;
     }
-    Endpoint e{Endpoint::Kind::Tcp, listener->info.address, listener->info.port, "", ""};
+    Endpoint e{Endpoint::Kind::Tcp, listener->info.address, listener->info.port, "", "", ""};
     endpoints.push_back(e);
     listeners.push_back(std::move(listener));
     return true;
@@ -166,7 +176,7 @@ bool Simulator::OpenUsb(const std::string& path, std::string& error) {
     auto pty = std::make_unique<Pty>();
     pty->path = path;
     pty->endpoint = endpoints.size();
-    endpoints.push_back(Endpoint{Endpoint::Kind::Usb, "", 0, path, ""});
+    endpoints.push_back(Endpoint{Endpoint::Kind::Usb, "", 0, path, "", ""});
     Pty& p = *pty;
     ptys.push_back(std::move(pty));
     return RecreatePty(p, false, error);
@@ -214,6 +224,24 @@ bool Simulator::RecreatePty(Pty& pty, bool graceful, std::string& error) {
     return true;
 }
 
+bool Simulator::OpenRs232(const Rs232Options& rs232, std::string& error) {
+    auto station = std::make_unique<Station>(*this, rs232);
+    if (!station->frontEnd.Start(error)) return false;
+    Endpoint e{Endpoint::Kind::Rs232, "", 0, rs232.path, station->frontEnd.Device(), ""};
+    e.details = "address " + std::to_string(rs232.address) + " at " +
+                std::to_string(rs232.baudRate) + " baud" + (rs232.throttle ? " (throttled)" : "");
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        endpoints.push_back(e);
+    }
+    stations.push_back(std::move(station));
+    return true;
+}
+
+Rs232FrontEnd* Simulator::Rs232(size_t index) {
+    return index < stations.size() ? &stations[index]->frontEnd : nullptr;
+}
+
 // Written bytes reach the slave's queue a moment later, so an empty queue
 // tells that they were read only once they have been seen there.
 void Simulator::RetireDevices() {
@@ -241,6 +269,10 @@ void Simulator::Stop() {
     stopping = true;
     Wake();
     if (thread.joinable()) thread.join();
+    // The stations answer through the model: stopped first.
+    for (auto& station : stations)
+        station->frontEnd.Stop();
+    stations.clear();
     for (auto& peer : peers)
         os::StreamClose(peer->stream);
     peers.clear();

@@ -18,6 +18,7 @@
 #include "sim/Journal.h"
 #include "sim/PrinterModel.h"
 #include "sim/Reply.h"
+#include "sim/Rs232FrontEnd.h"
 
 namespace korvo::os {
 class WakeHandle;
@@ -28,6 +29,7 @@ namespace korvo::sim {
 struct SimulatorOptions {
     std::vector<std::string> tcp; // "HOST:PORT" each; port 0 picks a free one
     std::vector<std::string> usb; // symlink paths, one pseudo-terminal each
+    std::vector<Rs232Options> rs232; // the framed link, one pseudo-terminal each
     bool allowRemote = false;     // listen on addresses other than loopback
     std::string paperFile;
     std::string journalFile;
@@ -40,12 +42,14 @@ struct SimulatorOptions {
 };
 
 struct Endpoint {
-    enum class Kind { Tcp, Usb } kind;
+    enum class Kind { Tcp, Usb, Rs232 } kind;
     std::string address; // TCP: the bound numeric address
     uint16_t port = 0;   // TCP: the bound port
-    std::string path;    // USB: the symlink
-    std::string device;  // USB: the pseudo-terminal it points at
-    // "tcp 127.0.0.1:40123", "usb /tmp/com1 -> /dev/pts/4"
+    std::string path;    // USB, RS-232: the symlink
+    std::string device;  // USB, RS-232: the pseudo-terminal it points at
+    std::string details; // RS-232: "address 2 at 9600 baud"
+    // "tcp 127.0.0.1:40123", "usb /tmp/com1 -> /dev/pts/4",
+    // "rs232 /tmp/com2 -> /dev/pts/5 address 2 at 9600 baud"
     std::string Describe() const;
 };
 
@@ -92,6 +96,10 @@ public:
     uint32_t NewConnectionId();
     void Exchange(uint32_t connection, char* line, size_t length, Reply& reply);
 
+    // The RS-232 front ends, in the order of the options (faults may be
+    // added to them while serving).
+    Rs232FrontEnd* Rs232(size_t index);
+
 private:
     struct Peer;
     struct Listener;
@@ -103,6 +111,7 @@ private:
     bool OpenTcp(const std::string& hostPort, std::string& error);
     bool OpenUsb(const std::string& path, std::string& error);
     bool PrepareSuccessor(Pty& pty, std::string& error);
+    bool OpenRs232(const Rs232Options& rs232, std::string& error);
     bool RecreatePty(Pty& pty, bool graceful, std::string& error);
     void RetireDevices();
     void AcceptPeers(Listener& listener);
@@ -125,6 +134,8 @@ private:
     std::vector<Endpoint> endpoints; // guarded by mutex once serving
     std::vector<std::unique_ptr<Listener>> listeners;
     std::vector<std::unique_ptr<Pty>> ptys;
+    struct Station;
+    std::vector<std::unique_ptr<Station>> stations;
     std::vector<std::unique_ptr<Peer>> peers;
     std::vector<Retiring> retiring;
     std::unique_ptr<os::WakeHandle> wake;

@@ -239,6 +239,19 @@ uint32_t SerialWrite(SerialHandle handle, const void* data, uint32_t length,
         pollfd pfd{port->fd, POLLOUT, 0};
         if (poll(&pfd, 1, wait) < 0 && errno != EINTR) return SystemErrorFromErrno(errno);
     }
+    // A write to a COM port on Windows completes when the bytes have gone out
+    // on the line; the RS-232 link starts its answer time limits from there.
+    // The terminal driver takes them into its buffer at once, so wait until
+    // it has sent them, within the same time limit.
+    for (;;) {
+        int queued = 0;
+        if (ioctl(port->fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
+        if (limit != 0 && SystemTickCount() - start >= limit) {
+            bytesWritten = queued < static_cast<int>(length) ? length - static_cast<uint32_t>(queued) : 0;
+            return 0;
+        }
+        SystemSleep(1);
+    }
     return 0;
 }
 

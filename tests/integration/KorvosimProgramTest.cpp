@@ -18,6 +18,7 @@
 #include "protocol/CommandSession.h"
 #include "protocol/ResultCodes.h"
 #include "transport/CCOM_Link.h"
+#include "transport/CRS232NetwLayerServ.h"
 #include "transport/CTcpNetwLayer.h"
 #include "transport/SocketsStarted.h"
 
@@ -224,6 +225,46 @@ TEST_F(KorvosimProgramTest, ServesUntilSignalledThenCleansUp) {
     ASSERT_EQ(again.ReadLine().rfind("korvosim: tcp ", 0), 0u);
     ASSERT_EQ(again.ReadLine(), "korvosim: ready");
     EXPECT_EQ(again.StopWith(SIGINT), 0);
+}
+
+TEST_F(KorvosimProgramTest, Rs232StationFromTheCommandLine) {
+    ASSERT_TRUE(program.Start({"--rs232", dir + "/com3", "--address", "3", "--baud", "115200",
+                               "--link-fault", "lose@i1", "--link-fault", "crc@i2", "--journal",
+                               dir + "/journal"}));
+    std::string rs232 = program.ReadLine();
+    ASSERT_EQ(program.ReadLine(), "korvosim: ready");
+    EXPECT_EQ(rs232.rfind("korvosim: rs232 " + dir + "/com3 -> /dev/pts/", 0), 0u) << rs232;
+    EXPECT_NE(rs232.find(" address 3 at 115200 baud"), std::string::npos) << rs232;
+
+    setenv("KORVOCOMM_PORTS", dir.c_str(), 1);
+    {
+        CRS232NetwLayerServ link("COM3", 115200, 3);
+        CommandSession session(&link);
+        // The answer to the first request is lost and that to the second
+        // corrupted; both are sent again, and each runs once.
+        ASSERT_EQ(session.Connect(), 0);
+        bool drop = false;
+        EXPECT_EQ(session.Execute("getData", "1\t", drop), 0);
+        EXPECT_STREQ(session.ResponseValues(), "KV240017");
+        EXPECT_EQ(link.Close(), 0);
+        // Another station address gets no answer at all.
+        CRS232NetwLayerServ other("COM3", 115200, 4);
+        CommandSession nobody(&other);
+        EXPECT_EQ(nobody.Connect(), APP_PACKET_TIMEOUT);
+    }
+    unsetenv("KORVOCOMM_PORTS");
+
+    EXPECT_EQ(program.StopWith(SIGTERM), 0);
+    struct stat st {};
+    EXPECT_NE(lstat((dir + "/com3").c_str(), &st), 0) << "symlink left behind";
+    std::string journal = ReadFile(dir + "/journal");
+    auto count = [&](const std::string& what) {
+        int n = 0;
+        for (size_t at = journal.find(what); at != std::string::npos; at = journal.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count(" > CONNECT\\tREQ\n"), 1) << journal;
+    EXPECT_EQ(count(" > gD\\tREQ\\t1\\t\n"), 1) << journal;
 }
 
 } // namespace

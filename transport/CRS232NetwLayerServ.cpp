@@ -1,0 +1,225 @@
+#include "transport/CRS232NetwLayerServ.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "korvocomm.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "transport/CCOM_Link.h"
+
+namespace korvo {
+
+namespace {
+
+constexpr int32_t kLinkFailed = -APP_NETW_LAYER_FAILED;
+
+// Recorded codes that a new message clears: they describe one failed
+// exchange, and the link is set up again for the next.
+bool ClearedBySend(int32_t code) {
+    return code == 0 || code == -APP_RESPONSE_TIMEOUT || code == -APP_PACKET_RECEIVE_ERROR ||
+           (code >= -APP_PACKET_TIMEOUT && code <= kLinkFailed);
+}
+
+bool RefusesSend(int32_t code) {
+    return code == -APP_PACKET_SEND_ERROR || code == -APP_SEND_BUFFER_OVERFLOW;
+}
+
+std::unique_ptr<INetworkLayer> OpenComLink(const char* portName, uint32_t baudRate) {
+    return std::unique_ptr<INetworkLayer>(new (std::nothrow) CCOM_Link(portName, baudRate));
+}
+
+// The exports build this object with a non-throwing new; a failed allocation
+// here leaves it without state, and Open then reports the thread error.
+std::shared_ptr<SerialLinkState> NewState(const char* portName, int32_t baudRate,
+                                          uint8_t deviceAddress, LinkFactory factory) {
+    try {
+        return std::make_shared<SerialLinkState>(portName, baudRate, deviceAddress,
+                                                 std::move(factory));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+} // namespace
+
+CRS232NetwLayerServ::CRS232NetwLayerServ(const char* portName, int32_t baudRate,
+                                         uint8_t deviceAddress)
+    : CRS232NetwLayerServ(portName, baudRate, deviceAddress, OpenComLink) {}
+
+CRS232NetwLayerServ::CRS232NetwLayerServ(const char* portName, int32_t baudRate,
+                                         uint8_t deviceAddress, LinkFactory factory)
+    : state(NewState(portName, baudRate, deviceAddress, std::move(factory))) {}
+
+CRS232NetwLayerServ::~CRS232NetwLayerServ() {
+    Close();
+}
+
+bool CRS232NetwLayerServ::ThreadRuns() const {
+    return threadHandle && !ThreadHasEnded(threadHandle);
+}
+
+int32_t CRS232NetwLayerServ::Open() {
+    if (threadHandle) Close();
+    if (!state) return APP_COMM_THREAD_ERROR;
+    SerialLinkState& s = *state;
+    s.stopRequested.store(false);
+    s.failureCode.store(0);
+    s.running.store(false);
+    s.pollRequested.store(false);
+    s.keepPolling.store(0);
+    s.ClearTransmit();
+    PurgeReceive();
+
+    auto* holder = new (std::nothrow) std::shared_ptr<SerialLinkState>(state);
+    if (!holder) return APP_COMM_THREAD_ERROR;
+    threadHandle = StartThread(RunLinkThread, holder);
+    if (!threadHandle) {
+        delete holder;
+        return APP_COMM_THREAD_ERROR;
+    }
+    while (!ThreadHasEnded(threadHandle) && !s.running.load() && s.failureCode.load() == 0) {
+        PumpMessages();
+        YieldThread();
+    }
+    SleepMs(1);
+    if (ThreadHasEnded(threadHandle)) {
+        // It could not open the port; nothing is left to wait for.
+        JoinThread(threadHandle);
+        threadHandle = nullptr;
+        int32_t code = s.failureCode.load();
+        if (code == 0) s.failureCode.store(code = -APP_COMM_THREAD_ERROR);
+        return -code;
+    }
+    return -s.failureCode.load();
+}
+
+int32_t CRS232NetwLayerServ::Close() {
+    if (!threadHandle) return 0;
+    state->stopRequested.store(true);
+    const uint32_t start = TickCount();
+    while (TickCount() - start < closeWait && !ThreadHasEnded(threadHandle)) {
+        PumpMessages();
+        YieldThread();
+    }
+    SleepMs(1);
+    if (ThreadHasEnded(threadHandle)) {
+        JoinThread(threadHandle);
+        threadHandle = nullptr;
+        return 0;
+    }
+    // Still inside a call that does not watch the stop flag (a blocked
+    // write). The thread is never killed: it keeps its share of the state,
+    // closes the port and frees everything when it ends. This object goes on
+    // with a fresh state of its own.
+    DetachThread(threadHandle);
+    threadHandle = nullptr;
+    SerialLinkState& old = *state;
+    auto fresh = NewState(old.portName, old.baudRate, old.frames.deviceAddress, old.factory);
+    if (fresh) fresh->frames.transferTime.store(old.frames.transferTime.load());
+    state = std::move(fresh);
+    return APP_COMM_THREAD_ERROR;
+}
+
+int32_t CRS232NetwLayerServ::Send(const uint8_t* data, uint32_t length) {
+    if (!state) return APP_COMM_THREAD_ERROR;
+    SerialLinkState& s = *state;
+    int32_t code = s.failureCode.load();
+    if (!ClearedBySend(code)) {
+        // These keep the message from going out; it would only wait.
+        if (RefusesSend(code)) s.ClearTransmit();
+        return -code;
+    }
+    s.failureCode.store(0);
+    s.txLock.Take();
+    if (s.txLength.load() != 0 || length > SerialLinkState::kBufferSize || (length && !data)) {
+        s.txLock.Release();
+        return APP_SEND_BUFFER_OVERFLOW;
+    }
+    if (length) std::memcpy(s.txBuffer, data, length);
+    s.txAcked.store(0);
+    s.txPendingEnd.store(0);
+    s.txLength.store(length);
+    s.txLock.Release();
+    return 0;
+}
+
+int32_t CRS232NetwLayerServ::Receive(uint8_t* buffer, uint32_t capacity) {
+    if (!state) return 0;
+    SerialLinkState& s = *state;
+    s.pollRequested.store(true);
+    if (s.rxLength.load() == 0) return 0;
+    s.rxLock.Take();
+    uint32_t waiting = s.rxLength.load();
+    uint32_t n = capacity < waiting ? capacity : waiting;
+    if (n && buffer)
+        std::memcpy(buffer, s.rxBuffer, n);
+    else
+        n = 0;
+    if (n == waiting) {
+        std::memset(s.rxBuffer, 0, waiting);
+        s.rxLength.store(0);
+    } else {
+        std::memmove(s.rxBuffer, s.rxBuffer + n, waiting - n);
+        std::memset(s.rxBuffer + waiting - n, 0, n);
+        s.rxLength.store(waiting - n);
+    }
+    s.pollRequested.store(false);
+    s.rxLock.Release();
+    return static_cast<int32_t>(n);
+}
+
+uint32_t CRS232NetwLayerServ::BytesAvailable() {
+    if (!state) return 0;
+    state->pollRequested.store(true);
+    return state->rxLength.load();
+}
+
+void CRS232NetwLayerServ::PurgeReceive() {
+    if (!state) return;
+    SerialLinkState& s = *state;
+    s.rxLock.Take();
+    std::memset(s.rxBuffer, 0, sizeof s.rxBuffer);
+    s.rxLength.store(0);
+    s.rxLock.Release();
+}
+
+void CRS232NetwLayerServ::EndReceive() {
+    if (state) state->pollRequested.store(false);
+}
+
+bool CRS232NetwLayerServ::HasFailed() {
+    return !state || state->failureCode.load() != 0 || !ThreadRuns() || !state->running.load();
+}
+
+int32_t CRS232NetwLayerServ::GetFailureCode() {
+    int32_t code = state ? state->failureCode.load() : 0;
+    // A link whose thread is gone has failed too; a 0 here would let the
+    // session take the failure for a success.
+    if (code == 0 && HasFailed()) code = kLinkFailed;
+    return code;
+}
+
+bool CRS232NetwLayerServ::SetTransferTime(uint32_t milliseconds) {
+    uint32_t t = milliseconds > UINT32_MAX / 2 ? UINT32_MAX : 2 * milliseconds;
+    if (state) state->frames.transferTime.store(t > 25 ? t : 25);
+    return true;
+}
+
+uint32_t CRS232NetwLayerServ::GetExtraResponseTime() {
+    if (!state) return 0;
+    return 250 * state->frames.byteTime + 4 * state->frames.transferTime.load();
+}
+
+// The physical link belongs to the link thread; it is a COM port, which has
+// no options.
+bool CRS232NetwLayerServ::SetOption(int32_t, uint32_t) {
+    return false;
+}
+
+int32_t CRS232NetwLayerServ::GetOption(int32_t) {
+    return -1;
+}
+
+} // namespace korvo

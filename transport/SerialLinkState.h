@@ -1,0 +1,66 @@
+// What the caller's side of the serial network layer and its link thread
+// share. Both hold it through a shared pointer: if the thread has not ended
+// when Close gives up waiting, the thread keeps the state (and the port it
+// owns) alive until it ends on its own, and frees them then.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "transport/INetworkLayer.h"
+#include "transport/LinkFrames.h"
+#include "transport/LockFlag.h"
+
+namespace korvo {
+
+// Creates the physical link of the RS-232 layer (a COM port); replaceable
+// so that the link thread can be run against a station in memory.
+using LinkFactory =
+    std::function<std::unique_ptr<INetworkLayer>(const char* portName, uint32_t baudRate)>;
+
+struct SerialLinkState {
+    static constexpr uint32_t kBufferSize = 2500;
+    static constexpr uint32_t kPortNameSize = 200;
+
+    SerialLinkState(const char* portName, int32_t baudRate, uint8_t deviceAddress,
+                    LinkFactory factory);
+
+    // Drops the queued message; takes txLock.
+    void ClearTransmit();
+
+    char portName[kPortNameSize];
+    int32_t baudRate;
+    LinkFactory factory;
+
+    // Created, used and destroyed by the link thread only.
+    std::unique_ptr<INetworkLayer> link;
+    LinkFrames frames;
+
+    // The message being sent, guarded by txLock. The positions are atomic
+    // because the thread tests them outside the lock.
+    uint8_t txBuffer[kBufferSize];
+    std::atomic<uint32_t> txAcked{0};
+    std::atomic<uint32_t> txPendingEnd{0};
+    std::atomic<uint32_t> txLength{0};
+    LockFlag txLock;
+
+    // Received data not yet taken by Receive, guarded by rxLock.
+    uint8_t rxBuffer[kBufferSize];
+    std::atomic<uint32_t> rxLength{0};
+    LockFlag rxLock;
+
+    std::atomic<bool> pollRequested{false};
+    std::atomic<uint8_t> keepPolling{0};
+    // Positive code of a recorded failure, 0 for none.
+    std::atomic<int32_t> failureCode{0};
+    std::atomic<bool> running{false};
+    std::atomic<bool> stopRequested{false};
+};
+
+// The link thread's entry: argument is a heap-allocated
+// std::shared_ptr<SerialLinkState>, which the thread deletes when it ends.
+void RunLinkThread(void* argument);
+
+} // namespace korvo

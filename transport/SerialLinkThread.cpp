@@ -1,0 +1,293 @@
+// The link thread of the serial network layer: sets the link to the printer
+// up, polls it, sends the queued message in information frames and collects
+// the printer's information frames. Each busy pass sends one frame and
+// receives one; the primary never reads at any other time.
+#include <cstring>
+#include <memory>
+
+#include "platform/clock.h"
+#include "transport/SerialLinkState.h"
+
+namespace korvo {
+
+namespace {
+
+constexpr uint32_t kTimeoutsBeforeReset = 5;
+constexpr uint32_t kFailedPassesAllowed = 5;
+constexpr uint32_t kRnrAnswersBeforeResend = 6;
+constexpr uint8_t kPollsAfterData = 10;
+constexpr uint8_t kPollsAfterInformation = 255;
+// The closing DISC waits this long at most for its UA, whatever the
+// transfer time, so that Close stays well within its wait.
+constexpr uint32_t kClosingWait = 250;
+constexpr uint32_t kThreadTerminated = 105;
+constexpr uint32_t kThreadError = 601;
+
+class LinkLoop {
+public:
+    explicit LinkLoop(SerialLinkState& state) : s(state), f(state.frames) {}
+    uint32_t Run();
+
+private:
+    uint32_t NextStep();
+    uint32_t Poll();
+    uint32_t SendNextPiece();
+    uint32_t OnInformation();
+    uint32_t OnSupervisory();
+    void Bookkeeping(uint32_t result);
+
+    SerialLinkState& s;
+    LinkFrames& f;
+
+    uint32_t failedPasses = 0;
+    uint32_t timeouts = 0;
+    bool resetDone = false;
+    uint32_t rnrCount = 0;
+    // The whole message as it stood when its last information frame went
+    // out, for the resend after a storm of RNR answers.
+    uint8_t saved[SerialLinkState::kBufferSize];
+    uint32_t savedLength = 0;
+};
+
+uint32_t LinkLoop::Poll() {
+    // Fewer than one frame's data free: ask the printer to hold back.
+    uint32_t waiting = s.rxLength.load();
+    return f.SendSupervisory(waiting + kFrameDataMax > SerialLinkState::kBufferSize ? kCtrlRNR
+                                                                                    : kCtrlRR);
+}
+
+uint32_t LinkLoop::SendNextPiece() {
+    uint32_t acked = s.txAcked.load();
+    uint32_t length = s.txLength.load();
+    if (length <= acked) return Poll();
+    uint32_t piece = 0;
+    uint32_t r = f.SendInformation(s.txBuffer + acked, length - acked, piece);
+    if (r == 0) {
+        s.txPendingEnd.store(acked + piece);
+        s.keepPolling.store(kPollsAfterInformation);
+    }
+    return r;
+}
+
+uint32_t LinkLoop::OnInformation() {
+    f.peerReady = false;
+    if (f.peerSendSeq == f.recvSeq) {
+        uint32_t length = f.frameBuffer[3];
+        if (length >= 2 && length <= kFrameDataMax + 1) {
+            uint32_t data = length - 1;
+            bool stored = false;
+            s.rxLock.Take();
+            uint32_t waiting = s.rxLength.load();
+            if (waiting + data <= SerialLinkState::kBufferSize) {
+                std::memcpy(s.rxBuffer + waiting, f.frameBuffer + 4, data);
+                s.rxLength.store(waiting + data);
+                stored = true;
+            }
+            s.rxLock.Release();
+            // A frame that does not fit stays unacknowledged; the printer
+            // sends it again once there is room.
+            if (stored) {
+                f.recvSeq = (f.recvSeq + 1) & 7;
+                s.keepPolling.store(kPollsAfterData);
+            }
+        }
+        return Poll();
+    }
+    // The printer repeated the frame already taken: acknowledge it again.
+    if (f.peerSendSeq == ((f.recvSeq + 7) & 7)) return Poll();
+    return f.SendUnnumbered(kCtrlDISC);
+}
+
+uint32_t LinkLoop::OnSupervisory() {
+    f.peerReady = f.linkState == kCtrlRR;
+    bool advanced = false;
+    if (f.peerAckSeq != f.sendSeq) {
+        f.sendSeq = (f.sendSeq + 1) & 7;
+        if (f.peerAckSeq != f.sendSeq) return f.SendUnnumbered(kCtrlDISC);
+        advanced = true;
+    }
+    // Only an N(R) that moved acknowledges the frame in flight; one that
+    // stayed says it was not taken, and it goes again.
+    if (advanced && s.txLength.load() != 0 && s.txAcked.load() != s.txPendingEnd.load()) {
+        s.txLock.Take();
+        uint32_t end = s.txPendingEnd.load();
+        s.txAcked.store(end);
+        if (end == s.txLength.load()) {
+            s.txAcked.store(0);
+            s.txPendingEnd.store(0);
+            s.txLength.store(0);
+            std::memset(s.txBuffer, 0, sizeof s.txBuffer);
+        }
+        s.txLock.Release();
+        s.keepPolling.store(kPollsAfterData);
+    }
+    if (f.peerReady && s.txLength.load() != 0) return SendNextPiece();
+    return Poll();
+}
+
+uint32_t LinkLoop::NextStep() {
+    switch (f.linkState) {
+    case kLinkNotSetUp:
+    case kLinkSetUpRequested:
+        f.peerReady = false;
+        return f.SendUnnumbered(kCtrlDISC);
+    case kLinkNothingReceived:
+    case kLinkBadFrame:
+        f.peerReady = false;
+        switch (f.lastSent) {
+        case kCtrlI:
+            return SendNextPiece();
+        case kCtrlRR:
+        case kCtrlRNR:
+            return f.SendSupervisory(f.lastSent);
+        case kCtrlDISC:
+        case kCtrlSNRM:
+            return f.SendUnnumbered(f.lastSent);
+        default:
+            return Poll();
+        }
+    case kCtrlI:
+        return OnInformation();
+    case kCtrlRR:
+    case kCtrlRNR:
+        return OnSupervisory();
+    case kCtrlUA:
+        f.peerReady = false;
+        return f.lastSent == kCtrlDISC ? f.SendUnnumbered(kCtrlSNRM) : Poll();
+    case kCtrlFRMR:
+        f.peerReady = false;
+        return f.SendUnnumbered(kCtrlSNRM);
+    default:
+        f.peerReady = false;
+        return Poll();
+    }
+}
+
+void LinkLoop::Bookkeeping(uint32_t result) {
+    if (result == 0) {
+        resetDone = false;
+        failedPasses = 0;
+        timeouts = 0;
+        return;
+    }
+    bool setUpFrame = f.lastSent == kCtrlDISC || f.lastSent == kCtrlSNRM;
+    if (result == kPacketTimeout && !setUpFrame) {
+        if (++timeouts >= kTimeoutsBeforeReset && !resetDone) {
+            resetDone = true;
+            failedPasses = 0;
+            f.linkState = kLinkNotSetUp;
+            timeouts = 0;
+        }
+    } else {
+        timeouts = 0;
+    }
+    if (++failedPasses > kFailedPassesAllowed) {
+        s.link->PurgeReceive();
+        s.pollRequested.store(false);
+        s.failureCode.store(static_cast<int32_t>(result));
+        f.linkState = kLinkSetUpRequested;
+        s.ClearTransmit();
+        savedLength = 0;
+        rnrCount = 0;
+        failedPasses = 0;
+    }
+}
+
+uint32_t LinkLoop::Run() {
+    s.link = s.factory ? s.factory(s.portName, static_cast<uint32_t>(s.baudRate)) : nullptr;
+    if (!s.link) return kThreadError;
+    int32_t opened = s.link->Open();
+    if (opened != 0) return static_cast<uint32_t>(opened < 0 ? -opened : opened);
+    f.link = s.link.get();
+    f.cancel = &s.stopRequested;
+    f.ResetLink();
+    s.running.store(true);
+
+    uint32_t result = 0;
+    for (;;) {
+        bool busy = s.pollRequested.load() || s.txLength.load() != 0 || s.keepPolling.load() != 0;
+        if (busy) {
+            result = NextStep();
+            if (f.lastSent == kCtrlI && f.linkState == kCtrlRR) {
+                savedLength = s.txLength.load();
+                std::memcpy(saved, s.txBuffer, savedLength);
+            }
+            PumpMessages();
+            SleepMs(1);
+            if (result == 0) {
+                result = f.ReceiveFrame();
+                if (result == 0 && f.linkState == kCtrlI)
+                    s.keepPolling.store(kPollsAfterInformation);
+            }
+            if (savedLength != 0 && f.linkState == kCtrlRNR) {
+                if (++rnrCount >= kRnrAnswersBeforeResend) {
+                    // The printer stays busy after the message: set the link
+                    // up again and send the message from its first byte.
+                    s.txLock.Take();
+                    if (s.txLength.load() == 0) {
+                        std::memcpy(s.txBuffer, saved, savedLength);
+                        s.txLength.store(savedLength);
+                    }
+                    s.txAcked.store(0);
+                    s.txPendingEnd.store(0);
+                    f.peerReady = false;
+                    s.txLock.Release();
+                    f.linkState = kLinkSetUpRequested;
+                    rnrCount = 0;
+                    savedLength = 0;
+                }
+            } else {
+                // A time-out inside the rest of an I frame.
+                if (f.linkState == kLinkBadFrame && result == kPacketTimeout)
+                    result = kPacketIncomplete;
+                rnrCount = 0;
+                savedLength = 0;
+            }
+        } else {
+            // An idle pass keeps the last busy pass's result; a time-out
+            // there goes on counting until the link is set up again.
+            PumpMessages();
+            SleepMs(1);
+            rnrCount = 0;
+            savedLength = 0;
+            f.peerReady = false;
+            failedPasses = 0;
+        }
+        Bookkeeping(result);
+        if (s.stopRequested.load()) break;
+        uint8_t polls = s.keepPolling.load();
+        if (polls != 0) s.keepPolling.store(static_cast<uint8_t>(polls - 1));
+        if (!s.running.load()) break;
+    }
+
+    f.cancel = nullptr;
+    if (f.SendUnnumbered(kCtrlDISC) == 0) f.ReceiveFrame(kClosingWait);
+    return result;
+}
+
+} // namespace
+
+void RunLinkThread(void* argument) {
+    std::unique_ptr<std::shared_ptr<SerialLinkState>> holder(
+        static_cast<std::shared_ptr<SerialLinkState>*>(argument));
+    SerialLinkState& s = **holder;
+    uint32_t result = 0;
+    try {
+        LinkLoop loop(s);
+        result = loop.Run();
+    } catch (...) {
+        result = kThreadTerminated;
+    }
+    try {
+        if (s.link) {
+            s.frames.link = nullptr;
+            s.link->Close();
+            s.link.reset();
+        }
+    } catch (...) {
+    }
+    s.failureCode.store(static_cast<int32_t>(result));
+    s.running.store(false);
+}
+
+} // namespace korvo
