@@ -14,10 +14,15 @@ mkdir -p "$out"
 rm -f "$out/paper.txt" "$out/responses.txt" "$out/korvosim.log"
 
 sim_pid=
+# Stops the simulator: SIGTERM, and SIGKILL when it has not ended 5 s later.
 stop_simulator() {
     if [ -n "$sim_pid" ]; then
         kill "$sim_pid" 2>/dev/null || true
+        (sleep 5; kill -KILL "$sim_pid" 2>/dev/null) &
+        killer=$!
         wait "$sim_pid" 2>/dev/null || true
+        kill "$killer" 2>/dev/null || true
+        wait "$killer" 2>/dev/null || true
         sim_pid=
     fi
 }
@@ -31,7 +36,7 @@ sim_pid=$!
 endpoint=
 tries=0
 while [ -z "$endpoint" ]; do
-    endpoint=$(sed -n 's/^korvosim: tcp \(127\.0\.0\.1:[0-9][0-9]*\)$/\1/p' "$out/korvosim.log")
+    endpoint=$(sed -n 's/^korvosim: tcp \(127\.0\.0\.1:[0-9][0-9]*\)$/\1/p' "$out/korvosim.log" 2>/dev/null)
     if [ -z "$endpoint" ]; then
         tries=$((tries + 1))
         if [ "$tries" -gt 100 ] || ! kill -0 "$sim_pid" 2>/dev/null; then
