@@ -33,7 +33,7 @@ native: deps-build
 	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	$(CMAKE) --build $(NATIVE) -j$(JOBS)
 
-# Unit tests and the simulator under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Every native test under AddressSanitizer + UndefinedBehaviorSanitizer.
 asan: deps-build
 	$(CMAKE) -S . -B $(ASAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=address
 	$(CMAKE) --build $(ASAN) -j$(JOBS)
@@ -57,7 +57,7 @@ test-native: native
 	$(CTEST) --test-dir $(NATIVE) -j$(JOBS)
 
 test-asan: asan
-	$(CTEST) --test-dir $(ASAN) -L unit -j$(JOBS)
+	$(CTEST) --test-dir $(ASAN) -j$(JOBS)
 
 test-tsan: tsan
 	$(CTEST) --test-dir $(TSAN) -L link -j$(JOBS)

@@ -9,13 +9,9 @@
 #include <vector>
 
 #include "ReceiptRequestCases.h"
-#include "api/ConnectionTable.h"
 #include "korvocomm.h"
-#include "protocol/CommandSession.h"
 #include "sim/Journal.h"
 #include "sim/Simulator.h"
-#include "transport/CTcpNetwLayer.h"
-#include "transport/SocketsStarted.h"
 
 namespace korvo {
 namespace {
@@ -30,31 +26,13 @@ protected:
         simulator = std::make_unique<sim::Simulator>(options);
         std::string error;
         ASSERT_TRUE(simulator->Start(error)) << error;
-        handle = ConnectLoopback(simulator->TcpPort());
+        handle = ConnectTCP(("127.0.0.1:" + std::to_string(simulator->TcpPort())).c_str());
         ASSERT_GT(handle, 0) << GetLastComError(0);
     }
 
     void TearDown() override {
         if (handle > 0) Disconnect(handle);
         simulator->Stop();
-        socketsStarted.store(wasStarted);
-    }
-
-    // What ConnectTCP does for "127.0.0.1:port": a TCP transport and its
-    // session under a new handle, after the handshake.
-    int ConnectLoopback(uint16_t port) {
-        wasStarted = socketsStarted.exchange(true); // a no-op on this system
-        std::unique_ptr<char[]> host(new char[16]);
-        std::strcpy(host.get(), "127.0.0.1");
-        auto* session = new CommandSession(new CTcpNetwLayer(std::move(host), port));
-        int32_t h = Connections().AllocateHandle();
-        Connections().AttachSession(h, session);
-        lastComError = session->Connect();
-        if (lastComError != 0) {
-            Connections().ReleaseHandle(h);
-            return 0;
-        }
-        return h;
     }
 
     // Every request line the printer received, in order, as the journal
@@ -89,7 +67,6 @@ protected:
 
     std::unique_ptr<sim::Simulator> simulator;
     int handle = 0;
-    bool wasStarted = false;
 };
 
 TEST_F(ReceiptExportsSimulatorTest, PrinterReceivesTheParameterStrings) {

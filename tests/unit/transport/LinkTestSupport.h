@@ -12,43 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "ProcessCounts.h"
 #include "ScriptedLine.h"
 #include "sim/SecondaryStation.h"
 #include "transport/CRS232NetwLayerServ.h"
 
 namespace korvo::test {
-
-// Waits up to limitMs of real time for pred; true when it came true.
-inline bool WaitFor(const std::function<bool()>& pred, int limitMs = 20000) {
-    for (int i = 0; i < limitMs; ++i) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return pred();
-}
-
-// Threads of this process where the system shows them (/proc), else -1.
-int ThreadCount();
-// Open file descriptors of this process where the system shows them, else -1.
-int DescriptorCount();
-
-// The thread count once it has stopped changing: a thread that has just been
-// joined may still be listed for a moment.
-inline int SettledThreadCount() {
-    int last = ThreadCount();
-    for (int i = 0; i < 200; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        int now = ThreadCount();
-        if (now == last) return now;
-        last = now;
-    }
-    return last;
-}
-
-// True when the thread count comes back to baseline (or is unknown).
-inline bool ThreadsBackTo(int baseline) {
-    return baseline < 0 || WaitFor([&] { return ThreadCount() == baseline; });
-}
 
 // Answers every request line with "ok <line>" (without its LF) or with a
 // set answer; counts how often each request ran.
