@@ -14,17 +14,28 @@ mkdir -p "$out"
 rm -f "$out/paper.txt" "$out/responses.txt" "$out/korvosim.log"
 
 sim_pid=
+# True while the simulator runs (after it ends it is a zombie until waited for).
+simulator_running() {
+    state=Z
+    [ -r "/proc/$sim_pid/stat" ] && read -r _ _ state _ <"/proc/$sim_pid/stat" 2>/dev/null
+    [ "$state" != Z ]
+}
+
 # Stops the simulator: SIGTERM, and SIGKILL when it has not ended 5 s later.
 stop_simulator() {
-    if [ -n "$sim_pid" ]; then
-        kill "$sim_pid" 2>/dev/null || true
-        (sleep 5; kill -KILL "$sim_pid" 2>/dev/null) &
-        killer=$!
-        wait "$sim_pid" 2>/dev/null || true
-        kill "$killer" 2>/dev/null || true
-        wait "$killer" 2>/dev/null || true
-        sim_pid=
+    [ -n "$sim_pid" ] || return 0
+    kill "$sim_pid" 2>/dev/null || true
+    waited=0
+    while simulator_running && [ "$waited" -lt 50 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    if simulator_running; then
+        echo "demo: the simulator did not stop; killing it" >&2
+        kill -KILL "$sim_pid" 2>/dev/null || true
     fi
+    wait "$sim_pid" 2>/dev/null || true
+    sim_pid=
 }
 trap stop_simulator EXIT
 trap 'stop_simulator; exit 130' INT TERM
@@ -36,10 +47,10 @@ sim_pid=$!
 endpoint=
 tries=0
 while [ -z "$endpoint" ]; do
-    endpoint=$(sed -n 's/^korvosim: tcp \(127\.0\.0\.1:[0-9][0-9]*\)$/\1/p' "$out/korvosim.log" 2>/dev/null)
+    endpoint=$(sed -n 's/^korvosim: tcp \(127\.0\.0\.1:[0-9][0-9]*\)$/\1/p' "$out/korvosim.log" 2>/dev/null) || true
     if [ -z "$endpoint" ]; then
         tries=$((tries + 1))
-        if [ "$tries" -gt 100 ] || ! kill -0 "$sim_pid" 2>/dev/null; then
+        if [ "$tries" -gt 100 ] || ! simulator_running; then
             echo "demo: the simulator did not start:" >&2
             cat "$out/korvosim.log" >&2
             exit 1
