@@ -76,6 +76,10 @@ test-windows: windows deps-wine
 	  WINEPREFIX=$(CURDIR)/$$dir/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true; \
 	done; exit $$status
 
+# A receipt printed by korvoprog on the simulator (scripts/demo.sh).
+demo: native
+	@scripts/demo.sh $(NATIVE)
+
 test: test-native test-asan test-tsan test-windows
 	@echo "All tests passed."
 

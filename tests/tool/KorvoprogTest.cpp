@@ -1,0 +1,340 @@
+// korvoprog as a program against korvosim: console output and response files
+// byte for byte, exit codes, the command-file boundaries, the program's
+// configuration file and the three connection kinds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "Processes.h"
+#include "TempDir.h"
+#include "UsageBlock.h"
+
+namespace korvo {
+namespace {
+
+using test::ProgramResult;
+using test::Simulator;
+using test::TempDir;
+using test::WithUsage;
+
+const char* const kHeaderLine1 = "KORVO DEMO SHOP s.r.o.";
+
+class KorvoprogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The program runs under a link in a folder of its own, so that the
+        // test decides which configuration file it finds next to itself.
+        std::filesystem::create_directories(dir.Path() / "bin");
+        std::filesystem::create_directories(dir.Path() / "ports");
+        program = dir.File("bin/korvoprog");
+        std::filesystem::create_symlink(KORVOPROG_PATH, program);
+        input = dir.File("commands.txt");
+        output = dir.File("responses.txt");
+    }
+
+    // Starts korvosim on loopback TCP and a USB pty (COM5); faults as given.
+    void StartSimulator(const std::string& faults = "",
+                        const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args = {"--tcp", "127.0.0.1:0", "--usb", dir.File("ports/com5")};
+        if (!faults.empty()) {
+            args.push_back("--faults");
+            args.push_back(dir.Write("faults.txt", faults));
+        }
+        args.insert(args.end(), extra.begin(), extra.end());
+        sim = std::make_unique<Simulator>(KORVOSIM_PATH, args, dir.File("korvosim.log"));
+        ASSERT_FALSE(sim->WaitForLog("korvosim: ready").empty())
+            << TempDir::Read(dir.File("korvosim.log"));
+        endpoint = sim->WaitForLog("korvosim: tcp (127\\.0\\.0\\.1:[0-9]+)");
+        ASSERT_FALSE(endpoint.empty());
+    }
+
+    ProgramResult Korvoprog(const std::vector<std::string>& arguments) {
+        return test::RunProgram(KORVOPROG_PATH, program, arguments, dir.Path().string(),
+                                {"KORVOCOMM_PORTS=" + dir.File("ports")});
+    }
+
+    // Runs commands (bytes as given) over TCP.
+    ProgramResult RunTcp(const std::string& commands) {
+        dir.Write("commands.txt", commands);
+        return Korvoprog({"TCP", endpoint, input, output});
+    }
+
+    void Configure(const std::string& text) { dir.Write("bin/korvoprog.cfg", text); }
+    std::string Responses() { return TempDir::Read(output); }
+
+    TempDir dir;
+    std::unique_ptr<Simulator> sim;
+    std::string endpoint, program, input, output;
+};
+
+TEST_F(KorvoprogTest, SuccessfulRun) {
+    StartSimulator();
+    ProgramResult r = RunTcp("gHL\t1\r\ngVE\t1\r\ngP\t6\r\nsI\r\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output,
+              "Connect == 0\ngHL == 0\ngVE == 0\ngP == 0\nsI == 0\nDisconnect == 0\n\n\n");
+    EXPECT_EQ(r.errors, "");
+    EXPECT_EQ(Responses(), std::string("gHL\t0\t") + kHeaderLine1 +
+                               "\r\n"
+                               "gVE\t0\t1\t1\t23.00\r\n"
+                               "gP\t0\t6\tKV240017\r\n"
+                               "sI\t0\r\n");
+}
+
+TEST_F(KorvoprogTest, InvalidCommandLineShowsTheProgramPath) {
+    ProgramResult r = Korvoprog({"USB", "COM6", input});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output, WithUsage("Error: Invalid input parameters\n", program));
+    r = Korvoprog({"RS232", "COM1", "9600", "257", input, output});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(TempDir::Exists(output));
+}
+
+TEST_F(KorvoprogTest, FailedConnectionShowsTheBaseName) {
+    // Nothing listens on the simulator's port once it has stopped.
+    StartSimulator();
+    sim->Stop();
+    dir.Write("responses.txt", "old");
+    ProgramResult r = RunTcp("sI\r\n");
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.output,
+              "Connect == -655\n\n" + WithUsage("Error: Connection failed\n", "korvoprog"));
+    EXPECT_EQ(Responses(), "");
+
+    // A malformed host address fails the same way.
+    dir.Write("commands.txt", "sI\r\n");
+    r = Korvoprog({"tcp", "127.0.0.1:99999", input, output});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.output,
+              "Connect == -205\n\n" + WithUsage("Error: Connection failed\n", "korvoprog"));
+}
+
+TEST_F(KorvoprogTest, DisconnectRefused) {
+    StartSimulator("DISCONNECT code 5\n");
+    ProgramResult r = RunTcp("sI\r\n");
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_EQ(r.output, "Connect == 0\nsI == 0\nDisconnect == -5\nError: Disconnect error\n\n");
+}
+
+TEST_F(KorvoprogTest, FileErrorsBeforeConnecting) {
+    StartSimulator();
+    const std::string usage = "korvoprog";
+    ProgramResult r = Korvoprog({"TCP", endpoint, dir.File("missing.txt"), output});
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_EQ(r.output, WithUsage("Error: Input file opening error\n", usage));
+
+    dir.Write("responses.txt", "untouched");
+    r = RunTcp(std::string(1048577, '\n'));
+    EXPECT_EQ(r.exitCode, 6);
+    EXPECT_EQ(r.output, WithUsage("Error: Input file too long\n", usage));
+    EXPECT_EQ(Responses(), "untouched");
+
+    r = RunTcp("");
+    EXPECT_EQ(r.exitCode, 7);
+    EXPECT_EQ(r.output, WithUsage("Error: Input file too short\n", usage));
+
+    r = RunTcp("sI\r\n" + std::string(2048, 'x') + "\r\n");
+    EXPECT_EQ(r.exitCode, 8);
+    EXPECT_EQ(r.output, WithUsage("Error: Input file line too long\n", usage));
+    EXPECT_EQ(Responses(), "untouched");
+
+    dir.Write("commands.txt", "sI\r\n");
+    r = Korvoprog({"TCP", endpoint, input, dir.File("no-folder/responses.txt")});
+    EXPECT_EQ(r.exitCode, 9);
+    EXPECT_EQ(r.output, WithUsage("Error: Output file opening error\n", usage));
+}
+
+TEST_F(KorvoprogTest, FailedCommandEndsTheRun) {
+    StartSimulator();
+    ProgramResult r = RunTcp("sI\r\npRI\tBread\t1.20\t1\t1\t\t\t\t\t\t\r\nsI\r\n");
+    EXPECT_EQ(r.exitCode, 10);
+    EXPECT_EQ(r.output, "Connect == 0\nsI == 0\npRI == 207\nDisconnect == 0\n\n\n");
+    EXPECT_EQ(Responses(), "sI\t0\r\npRI\t207\r\n");
+}
+
+TEST_F(KorvoprogTest, NamedErrors) {
+    Configure("NamedErrors=1\r\n");
+    StartSimulator();
+    ProgramResult r = RunTcp("bFR\t1\t0\t\r\nsI\r\npRI\tBread\t1.20\t1\t9\t\t\t\t\t\t\r\n");
+    EXPECT_EQ(r.exitCode, 10);
+    EXPECT_EQ(r.output, "Connect == EFP_OK\nbFR == EFP_OK\nsI == EFP_OK\npRI == EFP_BAD_VAT\n"
+                        "Disconnect == EFP_OK\n\n\n");
+    EXPECT_EQ(Responses(), "bFR\tEFP_OK\r\nsI\tEFP_OK\r\npRI\tEFP_BAD_VAT\r\n");
+}
+
+TEST_F(KorvoprogTest, ResultTextsAndValueFields) {
+    // gHL answers once without its value; sI and oP answer codes beyond and
+    // at the edge of the decimal range.
+    StartSimulator("gHL raw gHL\\tRSP\\t0\\n skip=1 count=1\n"
+                   "sI code 65536\n"
+                   "oP code -65535\n");
+    ProgramResult r = RunTcp("gHL\t1\r\ngHL\t1\r\n:next_cmd_time\t5000\r\n:Bogus_Key\t1\r\n"
+                             ":link_transfer_time\r\n:dns_connect_mode\t1\r\noP\r\n");
+    EXPECT_EQ(r.exitCode, 10);
+    EXPECT_EQ(r.output, "Connect == 0\ngHL == 0\ngHL == 0\noP == -65535\nDisconnect == 0\n\n\n");
+    EXPECT_EQ(Responses(), std::string("gHL\t0\t") + kHeaderLine1 +
+                               "\r\n"
+                               "gHL\t0\t\r\n"
+                               ":next_cmd_time\t0\r\n"
+                               ":Bogus_Key\t-103\r\n"
+                               ":link_transfer_time\t-108\r\n"
+                               ":dns_connect_mode\t-112\r\n"
+                               "oP\t-65535\r\n");
+    r = RunTcp("sI\r\n");
+    EXPECT_EQ(r.output, "Connect == 0\nsI == 0x10000\nDisconnect == 0\n\n\n");
+    EXPECT_EQ(Responses(), "sI\t0x10000\r\n");
+}
+
+TEST_F(KorvoprogTest, UnknownNamesAndReservedNames) {
+    StartSimulator();
+    // The values of the command before stay in place.
+    ProgramResult r = RunTcp("gHL\t1\r\n;comment\r\nsI\r\n");
+    EXPECT_EQ(r.exitCode, 10);
+    EXPECT_EQ(r.output, "Connect == 0\ngHL == 0\n;comment == -401\nDisconnect == 0\n\n\n");
+    EXPECT_EQ(Responses(), std::string("gHL\t0\t") + kHeaderLine1 + "\r\n;comment\t-401\t" +
+                               kHeaderLine1 + "\r\n");
+
+    for (const char* name : {"CONNECT", "DISCONNECT", "#x"}) {
+        r = RunTcp(std::string(name) + "\r\nsI\r\n");
+        EXPECT_EQ(r.exitCode, 10);
+        EXPECT_EQ(Responses(), std::string(name) + "\t-401\r\n");
+    }
+    r = RunTcp("\tsI\r\nsI\r\n");
+    EXPECT_EQ(r.exitCode, 10);
+    EXPECT_EQ(r.output, "Connect == 0\n == -401\nDisconnect == 0\n\n\n");
+    EXPECT_EQ(Responses(), "\t-401\r\n");
+}
+
+TEST_F(KorvoprogTest, LinesAfterFirmwareUpdateAreDisconnected) {
+    StartSimulator();
+    ProgramResult r = RunTcp("uF\r\nsI\r\nsI\r\n");
+    EXPECT_EQ(r.exitCode, 10);
+    EXPECT_EQ(r.output, "Connect == 0\nuF == 0\nsI == -207\nDisconnect == 0\n\n\n");
+    EXPECT_EQ(Responses(), "uF\t0\r\nsI\t-207\r\n");
+}
+
+TEST_F(KorvoprogTest, CommandFileBoundaries) {
+    StartSimulator();
+    // Exactly 1 MiB: a command, then line ends.
+    std::string text = "sI\r\n";
+    text += std::string(1048576 - text.size(), '\n');
+    ProgramResult r = RunTcp(text);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(Responses(), "sI\t0\r\n");
+
+    // A first line of 2048 characters and a second of 2047 (configuration
+    // lines, which do not end the run).
+    std::string first = ":" + std::string(2045, 'a'), second = ":" + std::string(2044, 'b');
+    r = RunTcp(first + "\t1\r\n" + second + "\t1\r\nsI\r\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(Responses(), first + "\t-103\r\n" + second + "\t-103\r\nsI\t0\r\n");
+
+    // The last line has no line end: not measured, and executed.
+    std::string last = ":" + std::string(3000, 'c');
+    r = RunTcp("sI\r\n" + last + "\t1");
+    EXPECT_EQ(r.exitCode, 10);
+    EXPECT_EQ(Responses(), "sI\t0\r\n" + last + "\t-103\r\n");
+
+    // Any mix of CR and LF ends lines; empty lines do not count.
+    r = RunTcp("\n\r\r\nsI\n\r\n\rgHL\t1\r\r\r\n\nsI");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(Responses(), std::string("sI\t0\r\ngHL\t0\t") + kHeaderLine1 + "\r\nsI\t0\r\n");
+
+    r = RunTcp("\r\n\r\n\n\r");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, "Connect == 0\nDisconnect == 0\n\n\n");
+    EXPECT_EQ(Responses(), "");
+}
+
+TEST_F(KorvoprogTest, SameFileForCommandsAndResponses) {
+    StartSimulator();
+    dir.Write("commands.txt", "gHL\t1\r\nsI\r\n");
+    ProgramResult r = Korvoprog({"TCP", endpoint, input, input});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(TempDir::Read(input), std::string("gHL\t0\t") + kHeaderLine1 + "\r\nsI\t0\r\n");
+}
+
+TEST_F(KorvoprogTest, ConfigurationFileReports) {
+    Configure("; reports of the values below\r\n"
+              "displaycfgerr=1\r\n"
+              "DISPLAYCFGERR=1\r\n"
+              "dns_connect_mode=1\r\n"
+              " NamedErrors=1\r\n"
+              "ReadConfigVal=1\r\n"
+              "link_transfer_time=100\r\n"
+              "DisplayCfgErr=0\r\n"
+              "next_cmd_time=500\r\n"
+              "a line without an equals sign\r\n"
+              "NamedErrors=1\r\n"
+              "next_cmd_time=500\r\n");
+    StartSimulator();
+    ProgramResult r = RunTcp("sI\r\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, "SetConfigValue(\"dns_connect_mode\"\", \"1\") = 0\n"
+                        "SetConfigValue(\" NamedErrors\"\", \"1\") = -103\n"
+                        "SetConfigValue(\"link_transfer_time\"\", \"100\") = 0\n"
+                        "GetConfigValue(\"link_transfer_time\"\", \"100\") = 3\n"
+                        "GetConfigValue(\"next_cmd_time\"\", \"\") = -111\n"
+                        "GetConfigValue(\"next_cmd_time\"\", \"\") = APP_DYNAMIC_ONLY_CFG_VALUE\n"
+                        "Connect == EFP_OK\nsI == EFP_OK\nDisconnect == EFP_OK\n\n\n");
+}
+
+TEST_F(KorvoprogTest, TimeStampsDurationsAndLineNumbers) {
+    Configure("DisplayCurrentTime=1\nDisplayCommandTime=1\nPrintLineNum=1\n");
+    StartSimulator();
+    ProgramResult r = RunTcp(":next_cmd_time\t500\r\nsI\r\n");
+    EXPECT_EQ(r.exitCode, 0);
+    const std::string stamp = R"(\((1?[0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9],[0-9]{3}\) )";
+    const std::string took = R"( \(\+ [0-9]+'[0-5][0-9],[0-9]{3}"\) )";
+    EXPECT_TRUE(std::regex_match(r.output, std::regex(stamp + "Connect == 0" + took +
+                                                      "\n2: " + stamp + "sI == 0" + took + "\n" +
+                                                      stamp + "Disconnect == 0" + took + "\n\n\n")))
+        << r.output;
+
+    Configure("DisplayCommandTime=2\n");
+    r = RunTcp("sI\r\n");
+    EXPECT_TRUE(
+        std::regex_match(r.output, std::regex("Connect == 0\n" + took + "\nsI == 0\n" + took +
+                                              "\nDisconnect == 0\n" + took + "\n\n\n")))
+        << r.output;
+}
+
+// The same command file over each kind of connection gives the same output.
+TEST_F(KorvoprogTest, AllConnectionKinds) {
+    StartSimulator();
+    const std::string commands = "gHL\t1\r\n:next_cmd_time\t2000\r\ngVE\t3\r\nsI\r\n";
+    const std::string console = "Connect == 0\ngHL == 0\ngVE == 0\nsI == 0\nDisconnect == 0\n\n\n";
+    const std::string responses = std::string("gHL\t0\t") + kHeaderLine1 +
+                                  "\r\n:next_cmd_time\t0\r\ngVE\t0\t3\t1\t5.00\r\nsI\t0\r\n";
+
+    ProgramResult r = RunTcp(commands);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, console);
+    EXPECT_EQ(Responses(), responses);
+
+    r = Korvoprog({"usb", "com5", input, output});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, console);
+    EXPECT_EQ(Responses(), responses);
+}
+
+TEST_F(KorvoprogTest, Rs232Connection) {
+    ProgramResult help = test::RunProgram(KORVOSIM_PATH, "korvosim", {"--help"}, "");
+    if (help.output.find("--rs232") == std::string::npos)
+        GTEST_SKIP() << "korvosim has no RS-232 station yet";
+    StartSimulator("", {"--rs232", dir.File("ports/com7"), "--address", "2"});
+    dir.Write("commands.txt", "gHL\t1\r\n:next_cmd_time\t2000\r\ngVE\t3\r\nsI\r\n");
+    // 258 counts as address 2.
+    ProgramResult r = Korvoprog({"RS232", "COM7", "115200", "258", input, output});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, "Connect == 0\ngHL == 0\ngVE == 0\nsI == 0\nDisconnect == 0\n\n\n");
+    EXPECT_EQ(Responses(), std::string("gHL\t0\t") + kHeaderLine1 +
+                               "\r\n:next_cmd_time\t0\r\ngVE\t0\t3\t1\t5.00\r\nsI\t0\r\n");
+}
+
+} // namespace
+} // namespace korvo
