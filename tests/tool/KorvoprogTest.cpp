@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Processes.h"
+#include "ProgramUnderTest.h"
 #include "TempDir.h"
 #include "UsageBlock.h"
 
@@ -17,6 +18,7 @@ namespace korvo {
 namespace {
 
 using test::ProgramResult;
+using test::ProgramUnderTest;
 using test::Simulator;
 using test::TempDir;
 using test::WithUsage;
@@ -30,10 +32,17 @@ protected:
         // test decides which configuration file it finds next to itself.
         std::filesystem::create_directories(dir.Path() / "bin");
         std::filesystem::create_directories(dir.Path() / "ports");
-        program = dir.File("bin/korvoprog");
-        std::filesystem::create_symlink(KORVOPROG_PATH, program);
+        program = dir.File("bin/" + korvoprog.FileName());
+        std::filesystem::create_symlink(korvoprog.File(), program);
         input = dir.File("commands.txt");
         output = dir.File("responses.txt");
+        for (int port : {5, 7})
+            korvoprog.LinkPort(port, dir.File("ports/com" + std::to_string(port)));
+    }
+
+    void TearDown() override {
+        for (int port : {5, 7})
+            korvoprog.UnlinkPort(port);
     }
 
     // Starts korvosim on loopback TCP and a USB pty (COM5); faults as given.
@@ -53,8 +62,8 @@ protected:
     }
 
     ProgramResult Korvoprog(const std::vector<std::string>& arguments) {
-        return test::RunProgram(KORVOPROG_PATH, program, arguments, dir.Path().string(),
-                                {"KORVOCOMM_PORTS=" + dir.File("ports")});
+        return korvoprog.Run(program, arguments, dir.Path().string(),
+                             {"KORVOCOMM_PORTS=" + dir.File("ports")});
     }
 
     // Runs commands (bytes as given) over TCP.
@@ -66,6 +75,10 @@ protected:
     void Configure(const std::string& text) { dir.Write("bin/korvoprog.cfg", text); }
     std::string Responses() { return TempDir::Read(output); }
 
+    // How the program shows its own name in the usage text.
+    std::string BaseName() const { return korvoprog.FileName(); }
+
+    const ProgramUnderTest korvoprog{KORVOPROG_PATH};
     TempDir dir;
     std::unique_ptr<Simulator> sim;
     std::string endpoint, program, input, output;
@@ -88,7 +101,8 @@ TEST_F(KorvoprogTest, SuccessfulRun) {
 TEST_F(KorvoprogTest, InvalidCommandLineShowsTheProgramPath) {
     ProgramResult r = Korvoprog({"USB", "COM6", input});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.output, WithUsage("Error: Invalid input parameters\n", program));
+    EXPECT_EQ(r.output,
+              WithUsage("Error: Invalid input parameters\n", korvoprog.ShownPath(program)));
     r = Korvoprog({"RS232", "COM1", "9600", "257", input, output});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(TempDir::Exists(output));
@@ -102,7 +116,7 @@ TEST_F(KorvoprogTest, FailedConnectionShowsTheBaseName) {
     ProgramResult r = RunTcp("sI\r\n");
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_EQ(r.output,
-              "Connect == -655\n\n" + WithUsage("Error: Connection failed\n", "korvoprog"));
+              "Connect == -655\n\n" + WithUsage("Error: Connection failed\n", BaseName()));
     EXPECT_EQ(Responses(), "");
 
     // A malformed host address fails the same way.
@@ -110,7 +124,7 @@ TEST_F(KorvoprogTest, FailedConnectionShowsTheBaseName) {
     r = Korvoprog({"tcp", "127.0.0.1:99999", input, output});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_EQ(r.output,
-              "Connect == -205\n\n" + WithUsage("Error: Connection failed\n", "korvoprog"));
+              "Connect == -205\n\n" + WithUsage("Error: Connection failed\n", BaseName()));
 }
 
 TEST_F(KorvoprogTest, DisconnectRefused) {
@@ -122,7 +136,7 @@ TEST_F(KorvoprogTest, DisconnectRefused) {
 
 TEST_F(KorvoprogTest, FileErrorsBeforeConnecting) {
     StartSimulator();
-    const std::string usage = "korvoprog";
+    const std::string usage = BaseName();
     ProgramResult r = Korvoprog({"TCP", endpoint, dir.File("missing.txt"), output});
     EXPECT_EQ(r.exitCode, 5);
     EXPECT_EQ(r.output, WithUsage("Error: Input file opening error\n", usage));
