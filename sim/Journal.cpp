@@ -19,37 +19,6 @@ bool Journal::OpenFile(const char* path, char* error, size_t errorSize) {
     return true;
 }
 
-void AppendEscaped(std::string& out, const char* bytes, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        switch (c) {
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case 0:
-            out += "\\0";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char hex[5];
-                std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                out += hex;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-}
-
 void Journal::Entry(uint32_t connection, char kind, const char* bytes, size_t length, bool escape) {
     int64_t ms = HostLocalMilliseconds();
     CivilTime t = CivilFromSeconds(ms / 1000);

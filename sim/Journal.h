@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <string>
 
+#include "sim/JournalEscape.h"
+
 namespace korvo::sim {
 
 class Journal {
@@ -39,8 +41,5 @@ private:
     std::FILE* file = nullptr;
     std::string memory;
 };
-
-// Appends bytes to out with control bytes escaped as the journal writes them.
-void AppendEscaped(std::string& out, const char* bytes, size_t length);
 
 } // namespace korvo::sim

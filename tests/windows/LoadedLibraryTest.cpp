@@ -6,7 +6,6 @@
 // the DLL.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -20,6 +19,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/message_timer.h"
 #include "platform/socket_state.h"
+#include "sim/JournalEscape.h"
 
 namespace korvo {
 namespace {
@@ -52,39 +52,6 @@ std::map<std::string, uint16_t> DocumentedOrdinals() {
         if (fields >> ordinal >> name) ordinals[name] = static_cast<uint16_t>(ordinal);
     }
     return ordinals;
-}
-
-// A request line as korvosim's journal shows it.
-std::string Journalled(const std::string& line) {
-    std::string out;
-    for (unsigned char c : line) {
-        switch (c) {
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case 0:
-            out += "\\0";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char hex[5];
-                std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                out += hex;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out;
 }
 
 // Every request line the simulator received so far, in order.
@@ -211,7 +178,9 @@ TEST_P(Session, EveryExportAgainstThePrinter) {
         EXPECT_GE(c.send(x, h), 0);
         std::vector<std::string> requests = JournalledRequests();
         ASSERT_EQ(requests.size(), ++count);
-        EXPECT_EQ(requests.back(), Journalled(c.line.substr(0, c.line.size() - 1)));
+        std::string expected;
+        sim::AppendEscaped(expected, c.line.data(), c.line.size() - 1);
+        EXPECT_EQ(requests.back(), expected);
     }
     EXPECT_EQ(x.Disconnect(h), 0);
     EXPECT_EQ(x.Disconnect(h), APP_INVALID_HANDLE);
