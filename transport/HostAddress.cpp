@@ -95,7 +95,9 @@ bool ParseHostAddress(const char* input, char* output, uint32_t capacity, int32_
 
     port = ParsePort(output);
     if (port < 1) return false;
-    return IsWellFormedName(output);
+    if (IsWellFormedName(output)) return true;
+    port = 0;
+    return false;
 }
 
 } // namespace korvo

@@ -65,8 +65,10 @@ TEST_F(HostAddressTest, RefusedAddresses) {
     };
     for (const char* text : refused) {
         char out[64];
-        int32_t port = 0;
+        int32_t port = 12345;
         EXPECT_FALSE(ParseHostAddress(text, out, sizeof out, port)) << '"' << text << '"';
+        // A refused address never hands out a port, even when its own part was fine.
+        EXPECT_LE(port, 0) << '"' << text << '"';
     }
 }
 
