@@ -1,8 +1,9 @@
 # Front door over CMake.
 #   make            build the kit for this machine (build/native)
-#   make test       build everything and run every test: native, sanitizers, Windows
+#   make test       build everything and run every test: native, sanitizers, fuzz, Windows
 #   make windows    cross-build korvocomm.dll and korvoprog.exe for x64 and x86
 #   make demo       run a receipt through korvoprog against the simulator
+#   make fuzz       run every fuzz target with libFuzzer (FUZZ_SECONDS each)
 # Each target installs the Debian packages it needs when they are missing.
 
 BUILD  ?= build
@@ -14,16 +15,19 @@ GEN    := -G Ninja
 NATIVE := $(BUILD)/native
 ASAN   := $(BUILD)/asan
 TSAN   := $(BUILD)/tsan
+FUZZ   := $(BUILD)/fuzz
 WIN64  := $(BUILD)/mingw64
 WIN32  := $(BUILD)/mingw32
 
-.PHONY: all native asan tsan windows win64 win32 test test-native test-asan test-tsan test-windows \
-        demo deps-build deps-windows deps-wine clean
+.PHONY: all native asan tsan fuzz-build windows win64 win32 test test-native test-asan test-tsan \
+        test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine clean
 
 all: native
 
 deps-build:
 	@scripts/install-deps.sh build
+deps-fuzz:
+	@scripts/install-deps.sh fuzz
 deps-windows:
 	@scripts/install-deps.sh windows
 deps-wine:
@@ -42,6 +46,16 @@ asan: deps-build
 tsan: deps-build
 	$(CMAKE) -S . -B $(TSAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=thread
 	$(CMAKE) --build $(TSAN) -j$(JOBS)
+
+# The fuzz targets as libFuzzer programs (clang, with ASan+UBSan). Every other
+# build runs them as replay tests of their seeds; this one searches further.
+FUZZ_SECONDS ?= 10
+fuzz-build: deps-build deps-fuzz
+	CC=clang CXX=clang++ $(CMAKE) -S . -B $(FUZZ) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVO_SANITIZE=fuzzer
+	$(CMAKE) --build $(FUZZ) -j$(JOBS) --target fuzz_all
+
+fuzz: fuzz-build
+	scripts/run-fuzz.sh $(FUZZ) $(FUZZ_SECONDS) $(JOBS)
 
 # The Windows tests drive korvosim and the korvoprog end-to-end test of the
 # native build, so the native tree comes first and is named to them.
@@ -80,7 +94,7 @@ test-windows: windows deps-wine
 demo: native
 	@scripts/demo.sh $(NATIVE)
 
-test: test-native test-asan test-tsan test-windows
+test: test-native test-asan test-tsan fuzz test-windows
 	@echo "All tests passed."
 
 clean:

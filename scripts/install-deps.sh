@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what this machine lacks for a group of make targets, as Debian
-# packages. Usage: install-deps.sh build|windows|wine ...
+# packages. Usage: install-deps.sh build|fuzz|windows|wine ...
 # Runs apt-get only when something is missing; needs root (or sudo) then.
 set -eu
 
@@ -14,6 +14,9 @@ for group in "$@"; do
     case "$group" in
     build)
         for p in g++ gcc make cmake ninja-build googletest libgtest-dev binutils util-linux; do want "$p"; done ;;
+    fuzz)
+        # clang with its runtime libraries, libFuzzer among them.
+        for p in clang libclang-rt-dev; do want "$p"; done ;;
     windows)
         # llvm: llvm-dlltool for the MSVC import libraries; lld: lld-link to link
         # a caller with them the way MSVC's linker does.
