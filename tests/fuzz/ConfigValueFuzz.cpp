@@ -59,10 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string valueText = value.c_str();
     CheckParse(valueText, range);
 
-    korvo::FindConfigKey(keyText.c_str());
-    ::SetConfigValue(0, keyText.c_str(), valueText.c_str());
+    // The exports and the key table agree on which keys exist.
+    const bool known = korvo::FindConfigKey(keyText.c_str()) != korvo::CONFIG_NONE;
+    int set = ::SetConfigValue(0, keyText.c_str(), valueText.c_str());
+    if ((set == APP_UNKNOWN_CFG_VALUE) == known) Fail("setting a key: known and unknown mixed up");
     std::vector<char> buffer(static_cast<size_t>(bufferSize) + 1, '#');
     int r = ::GetConfigValue(0, keyText.c_str(), buffer.data(), bufferSize);
+    if ((r == APP_UNKNOWN_CFG_VALUE) == known) Fail("reading a key: known and unknown mixed up");
     if (buffer[static_cast<size_t>(bufferSize)] != '#') Fail("read-back wrote past its buffer");
     if (r >= 0 && r < bufferSize) {
         std::string text(buffer.data());
