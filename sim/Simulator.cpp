@@ -447,6 +447,12 @@ void Simulator::ReadPeer(Peer& peer) {
                                    static_cast<uint32_t>(peer.input.SpaceSize()));
         if (n == 0) return;
         if (n < 0) {
+            // A printer reads its stream to the end: what arrived whole before
+            // the close is executed, though its answers have nowhere to go.
+            uint32_t now = Now();
+            do
+                peer.output.Clear();
+            while (HandleNextLine(peer, now));
             PeerGone(peer);
             return;
         }
@@ -504,6 +510,12 @@ void Simulator::Flush(Peer& peer, uint32_t now) {
         if (!piece) return;
         int32_t n = size ? os::StreamWrite(peer.stream, piece, static_cast<uint32_t>(size)) : 0;
         if (n < 0) {
+            // A printer reads its stream to the end: what arrived whole before
+            // the close is executed, though its answers have nowhere to go.
+            uint32_t now = Now();
+            do
+                peer.output.Clear();
+            while (HandleNextLine(peer, now));
             PeerGone(peer);
             return;
         }

@@ -163,6 +163,40 @@ TEST_F(FrontEndTest, FaultsOnTheWire) {
     EXPECT_EQ(next.Exchange("CONNECT\tREQ"), "CONNECT\tRSP\t0\n");
 }
 
+// A printer reads its stream to the end: lines that arrived whole before the
+// client's close are executed, over TCP and USB alike.
+TEST_F(FrontEndTest, LinesBeforeTheCloseAreExecuted) {
+    dir = TempDir();
+    SimulatorOptions o;
+    o.tcp = {"127.0.0.1:0"};
+    o.usb = {dir + "/com1"};
+    StartWith(o);
+    auto closes = [&] {
+        std::string journal;
+        for (int i = 0; i < 500; ++i) {
+            journal = sim->JournalText();
+            size_t at = 0, n = 0;
+            while ((at = journal.find(" ! closed by the peer", at)) != std::string::npos)
+                ++n, ++at;
+            if (n == 2) break;
+            usleep(10000);
+        }
+        return journal;
+    };
+    ASSERT_TRUE(client.ConnectTcp("127.0.0.1", sim->TcpPort()));
+    ASSERT_TRUE(client.Send("CONNECT\tREQ\nsP\tREQ\t13\t1\nsHL\tREQ\tTCP\t"));
+    client.Close();
+    RawClient usb;
+    ASSERT_TRUE(usb.OpenDevice(dir + "/com1"));
+    ASSERT_TRUE(usb.Send("CONNECT\tREQ\nCONNECT\tREQ\nsP\tREQ\t14\t1\n"));
+    usb.Close();
+    std::string journal = closes();
+    EXPECT_NE(journal.find(" > sP\\tREQ\\t13\\t1\n"), std::string::npos) << journal;
+    EXPECT_NE(journal.find(" > sP\\tREQ\\t14\\t1\n"), std::string::npos) << journal;
+    // A line cut short by the close is no request.
+    EXPECT_EQ(journal.find("TCP"), std::string::npos) << journal;
+}
+
 TEST_F(FrontEndTest, DelaysAndSpeedFollowTheClock) {
     clockOwner = std::make_unique<korvo::test::TestClock>();
     korvo::test::TestClock& clock = *clockOwner;
