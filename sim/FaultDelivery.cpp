@@ -39,6 +39,17 @@ void PlanDelivery(const Reply& reply, const FaultAction& fault, uint32_t due, Ou
         ++length;
         break;
     }
+    case FaultKind::Lose:
+        length = 0;
+        break;
+    case FaultKind::Corrupt:
+        if (length) {
+            size_t at = fault.value < 0 || static_cast<size_t>(fault.value) >= length
+                            ? length / 2
+                            : static_cast<size_t>(fault.value);
+            bytes[at] = static_cast<char>(bytes[at] ^ 0x80);
+        }
+        break;
     default:
         break;
     }

@@ -176,6 +176,12 @@ bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t
         f.value = -1;
         if (a1 && !Number(a1, 0, 8192, f.value))
             return Fail(error, errorSize, "bad byte count", a1);
+    } else if (std::strcmp(action, "lose") == 0 && expect(0, 0)) {
+        f.kind = FaultKind::Lose;
+    } else if (std::strcmp(action, "corrupt") == 0 && expect(0, 1)) {
+        f.kind = FaultKind::Corrupt;
+        f.value = -1;
+        if (a1 && !Number(a1, 0, 8192, f.value)) return Fail(error, errorSize, "bad offset", a1);
     } else {
         return Fail(error, errorSize, "unknown action or wrong arguments", text);
     }
@@ -183,8 +189,8 @@ bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t
 }
 
 bool FaultPlan::Add(const FaultRule& rule) {
-    if (ruleCount == kMaxRules) return false;
-    rules[ruleCount++] = rule;
+    if (Count() >= kMaxRules) return false;
+    rules.push_back(rule);
     return true;
 }
 
@@ -222,9 +228,14 @@ bool FaultPlan::LoadFile(const char* path, char* error, size_t errorSize) {
     std::string text;
     char buffer[4096];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() < (1u << 20))
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() <= kMaxFileBytes)
         text.append(buffer, n);
     std::fclose(f);
+    // Cut short, the last rule read could say something else than it does.
+    if (text.size() > kMaxFileBytes) {
+        std::snprintf(error, errorSize, "%s: larger than %zu bytes", path, kMaxFileBytes);
+        return false;
+    }
     char reason[200];
     if (!AddText(text.c_str(), reason, sizeof reason)) {
         std::snprintf(error, errorSize, "%s: %s", path, reason);
@@ -234,8 +245,7 @@ bool FaultPlan::LoadFile(const char* path, char* error, size_t errorSize) {
 }
 
 FaultAction FaultPlan::Take(const char* shortName) {
-    for (int i = 0; i < ruleCount; ++i) {
-        FaultRule& rule = rules[i];
+    for (FaultRule& rule : rules) {
         if (rule.command[0] && std::strcmp(rule.command, shortName) != 0) continue;
         if (rule.count == 0) continue;
         if (rule.skip > 0) {
@@ -279,6 +289,12 @@ void FaultPlan::Describe(const FaultAction& a, char* out, size_t size) {
         break;
     case FaultKind::Drop:
         std::snprintf(out, size, "drop %" PRId64, a.value);
+        break;
+    case FaultKind::Lose:
+        std::snprintf(out, size, "lose");
+        break;
+    case FaultKind::Corrupt:
+        std::snprintf(out, size, "corrupt %" PRId64, a.value);
         break;
     }
 }

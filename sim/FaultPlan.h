@@ -22,6 +22,9 @@
 //   nul                 put a NUL byte into the middle of the answer
 //   drop [BYTES]        send the first BYTES bytes of the answer (half of
 //                       it by default, 0 for none), then close the connection
+//   lose                the answer is lost: executed, nothing is sent
+//   corrupt [OFFSET]    flip the top bit of the answer's byte at OFFSET (the
+//                       middle one by default)
 //
 // Apart from silent and code, the command is executed as usual and only its
 // answer suffers. Blank lines and lines starting with # are ignored.
@@ -29,14 +32,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace korvo::sim {
 
-enum class FaultKind { None, Delay, Silent, Code, Malformed, Raw, Chunks, Double, Nul, Drop };
+enum class FaultKind {
+    None,
+    Delay,
+    Silent,
+    Code,
+    Malformed,
+    Raw,
+    Chunks,
+    Double,
+    Nul,
+    Drop,
+    Lose,
+    Corrupt
+};
 
 struct FaultAction {
     FaultKind kind = FaultKind::None;
-    int64_t value = 0;   // delay ms, code, chunk size, drop bytes (-1: half)
+    int64_t value = 0;   // delay ms, code, chunk size, drop bytes or corrupt offset (-1: half)
     uint32_t gapMs = 0;  // chunks
     char text[256] = {}; // raw bytes (may hold NUL)
     size_t textLength = 0;
@@ -51,7 +68,10 @@ struct FaultRule {
 
 class FaultPlan {
 public:
-    static constexpr int kMaxRules = 32;
+    // Enough for the faults of a long soak run; with the file size this bounds
+    // the memory a faults file takes (about 31 MB at most).
+    static constexpr int kMaxRules = 100000;
+    static constexpr size_t kMaxFileBytes = 1u << 20;
 
     // Parses one rule; false with a reason in error.
     static bool ParseRule(const char* text, FaultRule& rule, char* error, size_t errorSize);
@@ -61,8 +81,8 @@ public:
     // its line number in error (rules before it stay added).
     bool AddText(const char* text, char* error, size_t errorSize);
     bool LoadFile(const char* path, char* error, size_t errorSize);
-    void Clear() { ruleCount = 0; }
-    int Count() const { return ruleCount; }
+    void Clear() { rules.clear(); }
+    int Count() const { return static_cast<int>(rules.size()); }
 
     // The fault for the next request of command shortName; counts the rule down.
     FaultAction Take(const char* shortName);
@@ -71,8 +91,7 @@ public:
     static void Describe(const FaultAction& action, char* out, size_t size);
 
 private:
-    FaultRule rules[kMaxRules];
-    int ruleCount = 0;
+    std::vector<FaultRule> rules;
 };
 
 } // namespace korvo::sim

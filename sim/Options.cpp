@@ -76,6 +76,8 @@ const char* UsageText() {
            "                       double             answer the line twice in one write\n"
            "                       nul                put a NUL byte into the answer\n"
            "                       drop [BYTES]       send BYTES (default half), then hang up\n"
+           "                       lose               never answer (command executed)\n"
+           "                       corrupt [OFFSET]   flip the top bit of one answer byte\n"
            "  --state FILE       keeps the printer's state (receipt numbers, totals, lines,\n"
            "                     tables) in FILE across restarts.\n"
            "\n"

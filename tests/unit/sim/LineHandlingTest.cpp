@@ -2,8 +2,10 @@
 // reads them, cutting input into lines, and bending answers by fault rules.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 #include "sim/Amount.h"
 #include "sim/CivilTime.h"
@@ -126,9 +128,15 @@ TEST(FaultPlan, RulesParsedAndRefused) {
     EXPECT_EQ(rule.action.gapMs, 2u);
     ASSERT_TRUE(FaultPlan::ParseRule("eFR drop", rule, error, sizeof error));
     EXPECT_EQ(rule.action.value, -1);
+    ASSERT_TRUE(FaultPlan::ParseRule("eFR lose", rule, error, sizeof error));
+    EXPECT_EQ(rule.action.kind, FaultKind::Lose);
+    ASSERT_TRUE(FaultPlan::ParseRule("eFR corrupt 2", rule, error, sizeof error));
+    EXPECT_EQ(rule.action.kind, FaultKind::Corrupt);
+    EXPECT_EQ(rule.action.value, 2);
     for (const char* bad :
          {"bFR", "nosuch delay 1", "bFR delay", "bFR delay x", "bFR silent 3", "bFR code",
-          "bFR chunks 0", "bFR raw \\q", "bFR explode", "bFR delay 5 count=0", "CONNECT drop -1"})
+          "bFR chunks 0", "bFR raw \\q", "bFR explode", "bFR delay 5 count=0", "CONNECT drop -1",
+          "bFR lose 1", "bFR corrupt x"})
         EXPECT_FALSE(FaultPlan::ParseRule(bad, rule, error, sizeof error)) << bad;
 
     FaultPlan plan;
@@ -148,6 +156,32 @@ TEST(FaultPlan, SkipCountAndOrder) {
     EXPECT_EQ(plan.Take("bFR").kind, FaultKind::None); // * used up
     EXPECT_EQ(plan.Take("pRI").value, 214);
     EXPECT_EQ(plan.Take("pRI").kind, FaultKind::None);
+}
+
+// A soak run's faults file holds a rule for each fault it makes.
+TEST(FaultPlan, AsManyRulesAsTheBoundsAllow) {
+    char error[256];
+    std::string text;
+    for (int i = 0; i < FaultPlan::kMaxRules; ++i)
+        text += "* lose skip=" + std::to_string(i) + " count=1\n";
+    FaultPlan plan;
+    ASSERT_TRUE(plan.AddText(text.c_str(), error, sizeof error)) << error;
+    EXPECT_EQ(plan.Take("pRI").kind, FaultKind::Lose);
+    EXPECT_FALSE(plan.AddText("* nul\n", error, sizeof error));
+    EXPECT_STREQ(error, "line 1: more than 100000 rules");
+
+    // A file is read whole or refused, never cut short in the middle of a rule.
+    char path[] = "/tmp/korvosim-faults-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    std::string big = "* delay 1 skip=0\n" + std::string(FaultPlan::kMaxFileBytes, '#');
+    ASSERT_EQ(write(fd, big.data(), big.size()), static_cast<ssize_t>(big.size()));
+    close(fd);
+    FaultPlan fromFile;
+    EXPECT_FALSE(fromFile.LoadFile(path, error, sizeof error));
+    EXPECT_NE(std::string(error).find("larger than 1048576 bytes"), std::string::npos) << error;
+    EXPECT_EQ(fromFile.Count(), 0);
+    unlink(path);
 }
 
 std::string Drain(Outgoing& out, uint32_t now, bool& closes) {
@@ -198,6 +232,13 @@ TEST(FaultDelivery, AnswersBentAsTheRulesSay) {
     out = plan("* drop 0");
     EXPECT_EQ(Drain(out, 100, closes), "");
     EXPECT_TRUE(closes);
+    out = plan("* lose");
+    EXPECT_EQ(Drain(out, 100, closes), "");
+    EXPECT_FALSE(closes);
+    out = plan("* corrupt 1");
+    EXPECT_EQ(Drain(out, 100, closes), "g\xC4T\tRSP\t0\t1\n|");
+    out = plan("* corrupt 99");
+    EXPECT_EQ(Drain(out, 100, closes), "gDT\tRS\xD0\t0\t1\n|");
 
     // Chunks: one piece at a time, the next after the gap.
     out = plan("* chunks 5 10");
