@@ -84,6 +84,15 @@ const char* UsageText() {
            "Behaviour:\n"
            "  --speed F          scales the printer's working times: 0 answers at once (the\n"
            "                     default), 1 is a real printer's pace.\n"
+           "  --chaos SEED:RATE[:LOST[:DELAYED[:REPEATED]]]\n"
+           "                     random faults, the same for the same SEED: in each direction\n"
+           "                     RATE % of the RS-232 frames and of the TCP and USB lines are\n"
+           "                     corrupted, LOST % lost (default RATE/2), DELAYED % delayed\n"
+           "                     (RATE/4; lines by up to 2 s, frames by up to 150 ms) and\n"
+           "                     REPEATED % repeated (RATE/4), in percent. A request line is\n"
+           "                     corrupted in its command name only and never repeated; the\n"
+           "                     journal notes each fault of a line. Rules of --faults come\n"
+           "                     first.\n"
            "  --help             shows this text.\n"
            "\n"
            "The printer: VAT rates 1 A 23%, 2 B 19%, 3 C 5%, 4 D 10%, 5 E 0% (exempt, needs\n"
@@ -120,7 +129,8 @@ bool ParseOptions(int argc, const char* const* argv, SimulatorOptions& options, 
         }
         static const char* const withValue[] = {"--tcp",     "--usb",     "--paper", "--journal",
                                                 "--faults",  "--state",   "--speed", "--rs232",
-                                                "--address", "--baud",    "--link-fault"};
+                                                "--address", "--baud",    "--link-fault",
+                                                "--chaos"};
         bool known = false;
         for (const char* name : withValue)
             known = known || option == name;
@@ -187,6 +197,12 @@ bool ParseOptions(int argc, const char* const* argv, SimulatorOptions& options, 
             options.journalFile = value;
         } else if (option == "--faults") {
             options.faultsFile = value;
+        } else if (option == "--chaos") {
+            if (!ParseChaos(value.c_str(), options.chaos)) {
+                error = "--chaos wants SEED:RATE[:LOST[:DELAYED[:REPEATED]]] in percent, not " +
+                        value;
+                return false;
+            }
         } else if (option == "--state") {
             options.stateFile = value;
         } else {

@@ -13,12 +13,18 @@ namespace {
 constexpr int32_t kProbeMs = 20;
 // A frame that stops in the middle for this long is dropped.
 constexpr uint64_t kFrameGapMicros = 200000;
+// A delayed frame comes this much later: around the primary's wait for an
+// answer (45 ms at 115200 baud, 65 ms at 9600), so that some come too late.
+constexpr uint32_t kChaosDelayMinMs = 10;
+constexpr uint32_t kChaosDelayMaxMs = 150;
 
 } // namespace
 
 Rs232FrontEnd::Rs232FrontEnd(Rs232Options o, StationHandler& handler)
     : options(std::move(o)), station(options.address, handler),
-      microsPerByte(10000000ull / (options.baudRate ? options.baudRate : 9600)) {}
+      microsPerByte(10000000ull / (options.baudRate ? options.baudRate : 9600)),
+      fromPrimary(options.chaos, 2 * options.chaosStream),
+      toPrimary(options.chaos, 2 * options.chaosStream + 1) {}
 
 Rs232FrontEnd::~Rs232FrontEnd() {
     Stop();
@@ -126,13 +132,54 @@ void Rs232FrontEnd::Run() {
     }
 }
 
+void Rs232FrontEnd::Pause(uint32_t ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!stopping && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+bool Rs232FrontEnd::ApplyChaos(Chaos& chaos, std::string& bytes, bool& repeat) {
+    repeat = false;
+    switch (chaos.Next()) {
+    case ChaosEvent::Corrupt:
+        bytes[chaos.Below(static_cast<uint32_t>(bytes.size()))] ^=
+            static_cast<char>(chaos.Between(1, 255));
+        return true;
+    case ChaosEvent::Lose:
+        return false;
+    case ChaosEvent::Delay:
+        Pause(chaos.Between(kChaosDelayMinMs, kChaosDelayMaxMs));
+        return true;
+    case ChaosEvent::Repeat:
+        repeat = true;
+        return true;
+    case ChaosEvent::None:
+        break;
+    }
+    return true;
+}
+
 void Rs232FrontEnd::Serve(const uint8_t* data, size_t length) {
     std::string answer;
-    {
+    std::string received(reinterpret_cast<const char*>(data), length);
+    bool twice = false;
+    bool arrived = !fromPrimary.Enabled() || ApplyChaos(fromPrimary, received, twice);
+    if (arrived) {
         std::lock_guard<std::mutex> lock(mutex);
-        if (recorder) recorder(true, std::string(reinterpret_cast<const char*>(data), length));
-        station.Feed(data, length, answer);
-        if (recorder && !answer.empty()) recorder(false, answer);
+        if (recorder) recorder(true, received);
+        for (int i = twice ? 2 : 1; i > 0; --i)
+            station.Feed(reinterpret_cast<const uint8_t*>(received.data()), received.size(),
+                         answer);
+    }
+    if (!answer.empty() && toPrimary.Enabled()) {
+        if (!ApplyChaos(toPrimary, answer, twice))
+            answer.clear();
+        else if (twice)
+            answer += answer;
+    }
+    if (recorder && !answer.empty()) {
+        std::lock_guard<std::mutex> lock(mutex);
+        recorder(false, answer);
     }
     if (options.throttle) {
         // The bytes just read were on the line for their own time; the answer

@@ -16,6 +16,7 @@
 
 #include "platform/poller.h"
 #include "platform/pty.h"
+#include "sim/Chaos.h"
 #include "sim/SecondaryStation.h"
 
 namespace korvo::sim {
@@ -26,6 +27,8 @@ struct Rs232Options {
     uint32_t baudRate = 9600;
     bool throttle = false;           // take as long as the line would
     std::vector<std::string> faults; // see ParseLinkFault
+    ChaosSettings chaos;             // random faults of frames in both directions
+    uint64_t chaosStream = 0;        // tells this front end's generators apart
 };
 
 class Rs232FrontEnd {
@@ -56,6 +59,9 @@ private:
     void Run();
     void Serve(const uint8_t* data, size_t length);
     void WritePaced(const std::string& bytes);
+    // Bends a chunk of line bytes as the chaos generator says; false when it is lost.
+    bool ApplyChaos(Chaos& chaos, std::string& bytes, bool& repeat);
+    void Pause(uint32_t ms);
     uint64_t NowMicros() const;
 
     Rs232Options options;
@@ -69,6 +75,8 @@ private:
     // Throttling: the time at which the line is free again, in microseconds.
     uint64_t lineFreeAt = 0;
     uint64_t microsPerByte;
+    Chaos fromPrimary; // frames the primary sends
+    Chaos toPrimary;   // frames the station answers
 };
 
 } // namespace korvo::sim

@@ -32,6 +32,10 @@ constexpr int32_t kScheduledWaitCap = 50;
 constexpr uint32_t kRestartGraceMs = 300;
 constexpr uint32_t kRestartLimitMs = 2000;
 constexpr int32_t kRetiringPollMs = 5;
+// A delayed line comes this much later: some answers come after the time
+// limit of their command, during the wait of the next one.
+constexpr uint32_t kChaosDelayMinMs = 10;
+constexpr uint32_t kChaosDelayMaxMs = 2000;
 
 } // namespace
 
@@ -49,6 +53,7 @@ struct Simulator::Peer {
     bool writeBlocked = false;
     LineAssembler input;
     Outgoing output;
+    Chaos chaos;
 
     void Reset() {
         input.Reset();
@@ -220,11 +225,15 @@ bool Simulator::RecreatePty(Pty& pty, bool graceful, std::string& error) {
     pty.peer.stream = pty.terminal.master;
     pty.peer.pty = &pty;
     pty.peer.id = nextConnection++;
+    pty.peer.chaos = Chaos(options.chaos, pty.peer.id);
     pty.hungUp = false;
     return true;
 }
 
-bool Simulator::OpenRs232(const Rs232Options& rs232, std::string& error) {
+bool Simulator::OpenRs232(const Rs232Options& options232, std::string& error) {
+    Rs232Options rs232 = options232;
+    if (!rs232.chaos.Enabled()) rs232.chaos = options.chaos;
+    rs232.chaosStream = 1000000 + stations.size();
     auto station = std::make_unique<Station>(*this, rs232);
     if (!station->frontEnd.Start(error)) return false;
     Endpoint e{Endpoint::Kind::Rs232, "", 0, rs232.path, station->frontEnd.Device(), ""};
@@ -383,6 +392,7 @@ void Simulator::AcceptPeers(Listener& listener) {
         peer->stream = stream;
         peer->listener = &listener;
         peer->id = nextConnection++;
+        peer->chaos = Chaos(options.chaos, peer->id);
         ++listener.peers;
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -437,6 +447,7 @@ void Simulator::ProbePty(Pty& pty) {
     if (os::PollStreams(&item, 1, 0) < 0 || item.hangUp) return;
     pty.hungUp = false;
     pty.peer.id = nextConnection++;
+    pty.peer.chaos = Chaos(options.chaos, pty.peer.id);
     std::lock_guard<std::mutex> lock(mutex);
     journal.Note(pty.peer.id, "connected");
 }
@@ -478,10 +489,24 @@ bool Simulator::HandleNextLine(Peer& peer, uint32_t now) {
     }
     if (length == 0) return true; // an empty line is no request
 
-    journal.Request(peer.id, line, length);
     char name[40];
     PrinterModel::EchoName(line, length, name, sizeof name);
     FaultAction fault = faults.Take(name);
+    // Random faults stand in only where no rule of the faults file applies.
+    const bool chaos = fault.kind == FaultKind::None && peer.chaos.Enabled();
+    uint32_t lineDelay = 0;
+    ChaosEvent requestFault = chaos ? RequestChaos(peer, line, length, lineDelay) : ChaosEvent::None;
+    if (requestFault == ChaosEvent::Lose) {
+        journal.Note(peer.id, "chaos: request line lost");
+        return true;
+    }
+    journal.Request(peer.id, line, length);
+    if (requestFault == ChaosEvent::Corrupt) journal.Note(peer.id, "chaos: request line corrupted");
+    if (requestFault == ChaosEvent::Delay) {
+        char note[64];
+        std::snprintf(note, sizeof note, "chaos: request line delayed %u ms", lineDelay);
+        journal.Note(peer.id, note);
+    }
     if (fault.kind != FaultKind::None) {
         char text[80], note[96];
         FaultPlan::Describe(fault, text, sizeof text);
@@ -495,12 +520,65 @@ bool Simulator::HandleNextLine(Peer& peer, uint32_t now) {
         model.Handle(peer.id, line, length, reply);
         SaveStateIfChanged();
     }
-    PlanDelivery(reply, fault, DueTime(reply, now), peer.output);
+    if (chaos) {
+        fault = AnswerChaos(peer, reply.length);
+        if (fault.kind != FaultKind::None) {
+            char text[80], note[96];
+            FaultPlan::Describe(fault, text, sizeof text);
+            std::snprintf(note, sizeof note, "chaos: answer %s", text);
+            journal.Note(peer.id, note);
+        }
+    }
+    PlanDelivery(reply, fault, DueTime(reply, now) + lineDelay, peer.output);
     // The journal shows what goes out, faults included.
     size_t planned = 0;
     const char* bytes = peer.output.Planned(planned);
     journal.Response(peer.id, bytes, planned);
     return true;
+}
+
+// A request line is lost, corrupted in its command name (so that the printer
+// cannot take it for another command) or delayed. It is never repeated: a
+// repeated request would run twice, which no client could prevent.
+ChaosEvent Simulator::RequestChaos(Peer& peer, char* line, size_t length, uint32_t& delayMs) {
+    ChaosEvent event = peer.chaos.Next();
+    if (event == ChaosEvent::Corrupt) {
+        size_t name = 0;
+        while (name < length && line[name] != '\t')
+            ++name;
+        if (name == 0) name = length;
+        line[peer.chaos.Below(static_cast<uint32_t>(name))] ^= static_cast<char>(0x80);
+    } else if (event == ChaosEvent::Delay) {
+        delayMs = peer.chaos.Between(kChaosDelayMinMs, kChaosDelayMaxMs);
+    } else if (event == ChaosEvent::Repeat) {
+        event = ChaosEvent::None;
+    }
+    return event;
+}
+
+// The answer of answerLength bytes is corrupted in one byte, lost, delayed
+// or repeated.
+FaultAction Simulator::AnswerChaos(Peer& peer, size_t answerLength) {
+    FaultAction action;
+    switch (peer.chaos.Next()) {
+    case ChaosEvent::Corrupt:
+        action.kind = FaultKind::Corrupt;
+        action.value = peer.chaos.Below(static_cast<uint32_t>(answerLength ? answerLength : 1));
+        break;
+    case ChaosEvent::Lose:
+        action.kind = FaultKind::Lose;
+        break;
+    case ChaosEvent::Delay:
+        action.kind = FaultKind::Delay;
+        action.value = peer.chaos.Between(kChaosDelayMinMs, kChaosDelayMaxMs);
+        break;
+    case ChaosEvent::Repeat:
+        action.kind = FaultKind::Double;
+        break;
+    case ChaosEvent::None:
+        break;
+    }
+    return action;
 }
 
 void Simulator::Flush(Peer& peer, uint32_t now) {
@@ -510,12 +588,6 @@ void Simulator::Flush(Peer& peer, uint32_t now) {
         if (!piece) return;
         int32_t n = size ? os::StreamWrite(peer.stream, piece, static_cast<uint32_t>(size)) : 0;
         if (n < 0) {
-            // A printer reads its stream to the end: what arrived whole before
-            // the close is executed, though its answers have nowhere to go.
-            uint32_t now = Now();
-            do
-                peer.output.Clear();
-            while (HandleNextLine(peer, now));
             PeerGone(peer);
             return;
         }

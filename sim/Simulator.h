@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "sim/Chaos.h"
 #include "sim/FaultPlan.h"
 #include "sim/Journal.h"
 #include "sim/PrinterModel.h"
@@ -36,6 +37,8 @@ struct SimulatorOptions {
     std::string faultsFile;
     std::string stateFile;
     double speed = 0; // response times: 0 at once, 1 like the printer
+    // Random faults of every front end: lines (TCP, USB) and frames (RS-232).
+    ChaosSettings chaos;
     // The clock that times answers; nullptr is the process's clock
     // (TickCount), which a test clock may stand in for.
     ClockSource* clock = nullptr;
@@ -118,6 +121,9 @@ private:
     void ReadPeer(Peer& peer);
     void ServicePeer(Peer& peer, uint32_t now);
     bool HandleNextLine(Peer& peer, uint32_t now);
+    // The random faults of a request line and of its answer (under the lock).
+    ChaosEvent RequestChaos(Peer& peer, char* line, size_t length, uint32_t& delayMs);
+    FaultAction AnswerChaos(Peer& peer, size_t answerLength);
     void Flush(Peer& peer, uint32_t now);
     void ClosePeer(Peer& peer, const char* why);
     void PeerGone(Peer& peer);

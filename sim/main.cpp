@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
     simulator.WatchStopSignals();
     for (const Endpoint& e : simulator.Endpoints())
         std::printf("korvosim: %s\n", e.Describe().c_str());
+    if (options.chaos.Enabled())
+        std::printf("korvosim: chaos %s\n", DescribeChaos(options.chaos).c_str());
     std::printf("korvosim: ready\n");
     std::fflush(stdout);
     simulator.WaitForStopSignal();

@@ -154,7 +154,8 @@ TEST_F(KorvosimProgramTest, HelpAndBadArguments) {
     EXPECT_EQ(program.Wait(), 0);
     for (const char* option :
          {"--tcp HOST:PORT", "--usb PATH", "--paper FILE", "--journal FILE", "--faults FILE",
-          "--state FILE", "--speed F", "--allow-remote", "delay MS", "drop [BYTES]", "count=N"})
+          "--state FILE", "--speed F", "--allow-remote", "delay MS", "drop [BYTES]", "count=N",
+          "--chaos SEED:RATE"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 
     Program bad;
@@ -164,6 +165,11 @@ TEST_F(KorvosimProgramTest, HelpAndBadArguments) {
     Program none;
     ASSERT_TRUE(none.Start({}));
     EXPECT_EQ(none.Wait(), 2);
+    Program chaos;
+    ASSERT_TRUE(chaos.Start({"--tcp", "127.0.0.1:0", "--chaos", "5:60:50"}));
+    EXPECT_EQ(chaos.ReadLine(),
+              "korvosim: --chaos wants SEED:RATE[:LOST[:DELAYED[:REPEATED]]] in percent, not 5:60:50");
+    EXPECT_EQ(chaos.Wait(), 2);
     Program faults;
     ASSERT_TRUE(faults.Start({"--tcp", "127.0.0.1:0", "--faults", dir + "/missing"}));
     EXPECT_NE(faults.ReadLine().find("missing"), std::string::npos);
@@ -221,8 +227,10 @@ TEST_F(KorvosimProgramTest, ServesUntilSignalledThenCleansUp) {
 
     // SIGINT ends it the same way.
     Program again;
-    ASSERT_TRUE(again.Start({"--tcp", "127.0.0.1:0"}));
+    ASSERT_TRUE(again.Start({"--tcp", "127.0.0.1:0", "--chaos", "7:5:2"}));
     ASSERT_EQ(again.ReadLine().rfind("korvosim: tcp ", 0), 0u);
+    ASSERT_EQ(again.ReadLine(),
+              "korvosim: chaos seed 7: 5% corrupted, 2% lost, 1.25% delayed, 1.25% repeated");
     ASSERT_EQ(again.ReadLine(), "korvosim: ready");
     EXPECT_EQ(again.StopWith(SIGINT), 0);
 }

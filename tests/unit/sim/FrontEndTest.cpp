@@ -26,6 +26,13 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+size_t Count(const std::string& text, const char* what) {
+    size_t n = 0;
+    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; ++at)
+        ++n;
+    return n;
+}
+
 class FrontEndTest : public ::testing::Test {
 protected:
     void StartWith(SimulatorOptions options) {
@@ -195,6 +202,45 @@ TEST_F(FrontEndTest, LinesBeforeTheCloseAreExecuted) {
     EXPECT_NE(journal.find(" > sP\\tREQ\\t14\\t1\n"), std::string::npos) << journal;
     // A line cut short by the close is no request.
     EXPECT_EQ(journal.find("TCP"), std::string::npos) << journal;
+}
+
+// Random faults of the lines: the same for the same seed, every kind of them,
+// and the request lines they lose never reach the printer.
+TEST_F(FrontEndTest, RandomFaultsOfLinesFollowTheSeed) {
+    clockOwner = std::make_unique<korvo::test::TestClock>();
+    auto run = [&](const char* settings) {
+        SimulatorOptions o;
+        o.tcp = {"127.0.0.1:0"};
+        EXPECT_TRUE(ParseChaos(settings, o.chaos));
+        StartWith(o);
+        EXPECT_TRUE(client.ConnectTcp("127.0.0.1", sim->TcpPort()));
+        std::string lines;
+        for (int i = 0; i < 60; ++i)
+            lines += "gP\tREQ\t" + std::to_string(1 + i % 9) + "\n";
+        EXPECT_TRUE(client.Send(lines));
+        std::string journal, notes;
+        for (int i = 0; i < 400; ++i) {
+            clockOwner->Advance(2500); // past every delay
+            usleep(5000);
+            journal = sim->JournalText();
+            if (Count(journal, " > ") + Count(journal, "request line lost") == 60) break;
+        }
+        for (size_t at = 0; (at = journal.find(" ! chaos: ", at)) != std::string::npos; ++at)
+            notes += journal.substr(at + 3, journal.find('\n', at) - at - 2);
+        client.Close();
+        sim->Stop();
+        return std::make_pair(notes, journal);
+    };
+    auto [notes, journal] = run("11:20:10:5:5");
+    EXPECT_EQ(run("11:20:10:5:5").first, notes);
+    EXPECT_NE(run("12:20:10:5:5").first, notes);
+    for (const char* kind : {"request line lost", "request line corrupted", "request line delayed",
+                             "answer corrupt", "answer lose", "answer delay", "answer double"})
+        EXPECT_NE(notes.find(kind), std::string::npos) << kind << "\n" << journal;
+    EXPECT_EQ(Count(journal, " > gP") + Count(journal, " > \xE7P") + Count(journal, " > g\xD0") +
+                  Count(journal, "request line lost"),
+              60u)
+        << journal;
 }
 
 TEST_F(FrontEndTest, DelaysAndSpeedFollowTheClock) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "sim/Amount.h"
+#include "sim/Chaos.h"
 #include "sim/CivilTime.h"
 #include "sim/FaultDelivery.h"
 #include "sim/FaultPlan.h"
@@ -255,6 +256,36 @@ TEST(FaultDelivery, AnswersBentAsTheRulesSay) {
     EXPECT_TRUE(closes);
 }
 
+TEST(Chaos, SettingsAndDraws) {
+    ChaosSettings c;
+    ASSERT_TRUE(ParseChaos("7:5:2", c));
+    EXPECT_EQ(DescribeChaos(c), "seed 7: 5% corrupted, 2% lost, 1.25% delayed, 1.25% repeated");
+    ASSERT_TRUE(ParseChaos("18446744073709551615:0.5:0:0:0", c));
+    EXPECT_EQ(c.seed, UINT64_MAX);
+    EXPECT_EQ(DescribeChaos(c), "seed 18446744073709551615: 0.5% corrupted, 0% lost, 0% delayed, 0% repeated");
+    for (const char* bad : {"", "7", "7:", ":5", "x:5", "7:5:", "7:-1", "7:101", "7:5:2:1:1:1",
+                            "7:60:50", "18446744073709551616:5", "7:1e1", "7:5 "})
+        EXPECT_FALSE(ParseChaos(bad, c)) << bad;
+
+    // The same seed and stream draw the same faults; at the rates asked for.
+    ASSERT_TRUE(ParseChaos("7:20:10:5:5", c));
+    Chaos a(c, 3), b(c, 3), other(c, 4);
+    int kinds[5] = {}, same = 0, sameAsOther = 0;
+    for (int i = 0; i < 20000; ++i) {
+        ChaosEvent e = a.Next();
+        ++kinds[static_cast<int>(e)];
+        same += e == b.Next();
+        sameAsOther += e == other.Next();
+    }
+    EXPECT_EQ(same, 20000);
+    EXPECT_LT(sameAsOther, 20000);
+    EXPECT_NEAR(kinds[static_cast<int>(ChaosEvent::Corrupt)], 4000, 300);
+    EXPECT_NEAR(kinds[static_cast<int>(ChaosEvent::Lose)], 2000, 200);
+    EXPECT_NEAR(kinds[static_cast<int>(ChaosEvent::Delay)], 1000, 150);
+    EXPECT_NEAR(kinds[static_cast<int>(ChaosEvent::Repeat)], 1000, 150);
+    EXPECT_EQ(Chaos().Next(), ChaosEvent::None);
+}
+
 TEST(Options, CommandLine) {
     std::string host;
     uint16_t port = 1;
@@ -285,6 +316,13 @@ TEST(Options, CommandLine) {
     EXPECT_FALSE(ParseOptions(4, unknown, o = {}, help, error));
     const char* speed[] = {"korvosim", "--tcp", "127.0.0.1:0", "--speed", "-1"};
     EXPECT_FALSE(ParseOptions(5, speed, o = {}, help, error));
+    const char* chaos[] = {"korvosim", "--tcp", "127.0.0.1:0", "--chaos", "9:20:10"};
+    ASSERT_TRUE(ParseOptions(5, chaos, o = {}, help, error)) << error;
+    EXPECT_EQ(o.chaos.seed, 9u);
+    EXPECT_EQ(o.chaos.lose, 0.1);
+    chaos[4] = "9";
+    EXPECT_FALSE(ParseOptions(5, chaos, o = {}, help, error));
+    EXPECT_NE(error.find("--chaos wants SEED:RATE"), std::string::npos) << error;
     const char* helpArgs[] = {"korvosim", "--help"};
     EXPECT_TRUE(ParseOptions(2, helpArgs, o = {}, help, error));
     EXPECT_TRUE(help);
