@@ -90,6 +90,13 @@ test-windows: windows deps-wine
 	  WINEPREFIX=$(CURDIR)/$$dir/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true; \
 	done; exit $$status
 
+# The full soak (bench/Soak.cpp), an hour or more; SOAK_ARGS=--short runs the
+# minute that the tests run, SOAK_ARGS="--run tcp:20:10 --seconds 60" one's own.
+.PHONY: soak
+SOAK_ARGS ?=
+soak: native
+	$(NATIVE)/bench/bench_soak $(SOAK_ARGS)
+
 # A receipt printed by korvoprog on the simulator (scripts/demo.sh).
 demo: native
 	@scripts/demo.sh $(NATIVE)

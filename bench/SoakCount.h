@@ -1,0 +1,45 @@
+// The soak run's reckoning: what the client sent and what it was told,
+// matched against what the printer executed by korvosim's journal.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace korvo::soak {
+
+struct SentCommand {
+    std::string wire; // the request line as the journal shows it (escaped, no LF)
+    int32_t result = 0;
+};
+
+struct Counts {
+    uint64_t sent = 0;
+    uint64_t returnedZero = 0;
+    uint64_t answered = 0;       // 0 or a printer's code: the client was told it ran
+    uint64_t executedTwice = 0;  // executed more than once
+    uint64_t lost = 0;           // answered, but never executed
+    uint64_t staleAnswer = 0;    // the same, answered by the late answer of the same
+                                 // command sent just before (no line tells them apart)
+    uint64_t outcomeUnknown = 0; // failed with a library code, but executed
+    uint64_t failedNotRun = 0;   // failed with a library code, not executed
+    uint64_t strayRuns = 0;      // executed requests that match no command sent
+    uint64_t reconnects = 0;
+    void Add(const Counts& other);
+};
+
+// The request texts of the journal's '>' entries, in order, without the
+// handshakes and without the lines that a fault corrupted on the way in.
+// Empty with ok false when the journal cannot be read.
+std::vector<std::string> ExecutedRequests(const std::string& journalPath, bool& ok);
+
+// Matches the executed requests to the commands sent. The printer executes
+// in the order of sending, so each execution belongs to the command it last
+// matched (run again) or to a later one with the same text (whose commands
+// in between did not run); of the two, the one that leaves fewer commands
+// that were answered but not run. runs, when given, gets each command's
+// number of executions.
+Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<std::string>& executed,
+              std::vector<uint32_t>* runs = nullptr);
+
+} // namespace korvo::soak
