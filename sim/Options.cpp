@@ -88,7 +88,7 @@ const char* UsageText() {
            "                     random faults, the same for the same SEED: in each direction\n"
            "                     RATE % of the RS-232 frames and of the TCP and USB lines are\n"
            "                     corrupted, LOST % lost (default RATE/2), DELAYED % delayed\n"
-           "                     (RATE/4; lines by up to 2 s, frames by up to 150 ms) and\n"
+           "                     (RATE/4; lines by up to 1 s, frames by up to 150 ms) and\n"
            "                     REPEATED % repeated (RATE/4), in percent. A request line is\n"
            "                     corrupted in its command name only and never repeated; the\n"
            "                     journal notes each fault of a line. Rules of --faults come\n"

@@ -35,7 +35,7 @@ constexpr int32_t kRetiringPollMs = 5;
 // A delayed line comes this much later: some answers come after the time
 // limit of their command, during the wait of the next one.
 constexpr uint32_t kChaosDelayMinMs = 10;
-constexpr uint32_t kChaosDelayMaxMs = 2000;
+constexpr uint32_t kChaosDelayMaxMs = 1000;
 
 } // namespace
 
