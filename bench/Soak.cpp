@@ -32,6 +32,7 @@
 
 #include "SoakCount.h"
 #include "korvocomm.h"
+#include "sim/CivilTime.h"
 #include "sim/JournalEscape.h"
 #include "sim/Simulator.h"
 
@@ -158,8 +159,9 @@ public:
         // for a receipt's beginning and 85 s for its end would stall the run
         // at every lost answer.
         SetConfigValue(handle, "next_cmd_time", spec.kind == "rs232" ? kRs232CommandMs : kLineCommandMs);
+        const int64_t at = korvo::sim::HostLocalMilliseconds();
         int32_t r = SendCommand(handle, c.name, c.parameters.c_str());
-        sent.push_back({Wire(c), r});
+        sent.push_back({Wire(c), r, at});
         failuresInRow = r < 0 ? failuresInRow + 1 : 0;
         if (ConnectionGone(r) || failuresInRow >= kFailuresBeforeReconnect) Reconnect();
         return r;
@@ -271,7 +273,7 @@ Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const s
     simulator.Stop();
 
     bool read = false;
-    std::vector<std::string> executed = korvo::soak::ExecutedRequests(journal, read);
+    std::vector<korvo::soak::Execution> executed = korvo::soak::ExecutedRequests(journal, read);
     if (!read) {
         result.error = "cannot read " + journal;
         return result;
@@ -287,8 +289,8 @@ Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const s
                                    std::filesystem::copy_options::overwrite_existing);
         std::ofstream out(name + "-sent.txt");
         for (size_t i = 0; i < client.sent.size(); ++i)
-            out << client.sent[i].result << " runs " << runs[i] << ' ' << client.sent[i].wire
-                << '\n';
+            out << client.sent[i].sentMs % 100000 << ' ' << client.sent[i].result << " runs "
+                << runs[i] << ' ' << client.sent[i].wire << '\n';
     }
     std::filesystem::remove_all(own);
     return result;

@@ -1,18 +1,25 @@
 #include "SoakCount.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <map>
 
 #include "korvocomm.h"
+#include "sim/CivilTime.h"
 
 namespace korvo::soak {
 
 namespace {
 
-// How far apart an execution and its command may be, counted in commands
-// that went out: the client has one command out at a time, so a request runs
-// at most a few commands late (after link retries), and a late answer
-// arrives within a few commands.
-constexpr size_t kWindow = 40;
+// How far back, in commands that went out, the command may be whose late
+// answer another one took: a late answer arrives during the next wait or
+// the one after.
+constexpr size_t kLateAnswerWindow = 10;
+
+// Commands of the same text sent this close together are matched to their
+// executions by the order of sending rather than by time.
+constexpr int64_t kSameMomentMs = 100;
 
 // Results of commands that never left the computer: they cannot have run.
 bool NeverSent(int32_t r) {
@@ -45,8 +52,8 @@ void Counts::Add(const Counts& o) {
     reconnects += o.reconnects;
 }
 
-std::vector<std::string> ExecutedRequests(const std::string& journalPath, bool& ok) {
-    std::vector<std::string> out;
+std::vector<Execution> ExecutedRequests(const std::string& journalPath, bool& ok) {
+    std::vector<Execution> out;
     std::ifstream in(journalPath, std::ios::binary);
     ok = static_cast<bool>(in);
     std::string line;
@@ -54,7 +61,7 @@ std::vector<std::string> ExecutedRequests(const std::string& journalPath, bool& 
     // "2026-12-09 00:30:31.768 #1 > sHL\tREQ\tS2170\t"
     while (std::getline(in, line)) {
         size_t hash = line.find(" #");
-        if (hash == std::string::npos) continue;
+        if (hash != 23 || line[19] != '.') continue;
         size_t kind = line.find(' ', hash + 2);
         if (kind == std::string::npos || kind + 2 >= line.size() || line[kind + 2] != ' ') continue;
         const char mark = line[kind + 1];
@@ -63,39 +70,56 @@ std::vector<std::string> ExecutedRequests(const std::string& journalPath, bool& 
         if (mark == '!' && lastWasRequest && text == "chaos: request line corrupted")
             out.pop_back();
         lastWasRequest = mark == '>' && !IsHandshake(text);
-        if (lastWasRequest) out.push_back(text);
+        if (!lastWasRequest) continue;
+        int64_t seconds = 0;
+        if (!sim::ParseDateTime(line.substr(0, 19).c_str(), seconds)) {
+            ok = false;
+            continue;
+        }
+        out.push_back({text, seconds * 1000 + std::atoi(line.c_str() + 20)});
     }
     return out;
 }
 
-Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<std::string>& executed,
+Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<Execution>& executed,
               std::vector<uint32_t>* runsOut) {
     Counts c;
     std::vector<uint32_t> runs(sent.size(), 0);
-    size_t last = sent.size(); // the command matched last; none yet
-    for (const std::string& request : executed) {
-        const bool again = last < sent.size() && sent[last].wire == request;
-        size_t next = sent.size();
-        size_t answeredSkipped = 0;
-        size_t looked = 0;
-        for (size_t i = last < sent.size() ? last + 1 : 0; i < sent.size() && looked < kWindow;
-             ++i) {
-            if (NeverSent(sent[i].result)) continue;
-            if (sent[i].wire == request) {
-                next = i;
-                break;
-            }
-            ++looked;
-            if (sent[i].result >= 0) ++answeredSkipped;
-        }
-        if (again && (next == sent.size() || answeredSkipped > 0)) {
-            ++runs[last];
-        } else if (next < sent.size()) {
-            ++runs[next];
-            last = next;
-        } else {
+    // The commands of each text, in the order sent.
+    std::map<std::string, std::vector<size_t>> byText;
+    for (size_t i = 0; i < sent.size(); ++i)
+        if (!NeverSent(sent[i].result)) byText[sent[i].wire].push_back(i);
+    for (const Execution& e : executed) {
+        auto found = byText.find(e.wire);
+        if (found == byText.end()) {
             ++c.strayRuns;
+            continue;
         }
+        const std::vector<size_t>& list = found->second;
+        // The last of them sent before the execution...
+        auto after = std::upper_bound(list.begin(), list.end(), e.atMs,
+                                      [&](int64_t t, size_t i) { return t < sent[i].sentMs; });
+        if (after == list.begin()) {
+            ++c.strayRuns; // before any such command was sent
+            continue;
+        }
+        const size_t last = *(after - 1);
+        // ... or, among those sent just before it that have not run yet, the
+        // first that was answered, else the first: a time stamp cannot tell
+        // them apart, the order of sending can.
+        size_t chosen = last;
+        bool chosenAnswered = false, any = false;
+        for (auto it = after; it != list.begin();) {
+            const size_t i = *--it;
+            if (sent[i].sentMs < sent[last].sentMs - kSameMomentMs) break;
+            if (runs[i] != 0) continue;
+            if (!any || sent[i].result >= 0 || !chosenAnswered) {
+                chosen = i;
+                chosenAnswered = sent[i].result >= 0;
+                any = true;
+            }
+        }
+        ++runs[chosen];
     }
     for (size_t i = 0; i < sent.size(); ++i) {
         const int32_t r = sent[i].result;
@@ -112,7 +136,7 @@ Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<std::strin
         // had run: its answer, arriving late, was taken for this one's.
         bool stale = false;
         const std::string name = ShortName(sent[i].wire);
-        for (size_t j = i, looked = 0; j-- > 0 && looked < kWindow;) {
+        for (size_t j = i, looked = 0; j-- > 0 && looked < kLateAnswerWindow;) {
             if (NeverSent(sent[j].result)) continue;
             ++looked;
             if (ShortName(sent[j].wire) != name) continue;

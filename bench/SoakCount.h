@@ -11,6 +11,13 @@ namespace korvo::soak {
 struct SentCommand {
     std::string wire; // the request line as the journal shows it (escaped, no LF)
     int32_t result = 0;
+    int64_t sentMs = 0; // when it was handed to the library, in the journal's clock
+};
+
+// A request that the printer executed, by the journal.
+struct Execution {
+    std::string wire;
+    int64_t atMs = 0; // the journal's time stamp (HostLocalMilliseconds)
 };
 
 struct Counts {
@@ -28,18 +35,16 @@ struct Counts {
     void Add(const Counts& other);
 };
 
-// The request texts of the journal's '>' entries, in order, without the
-// handshakes and without the lines that a fault corrupted on the way in.
-// Empty with ok false when the journal cannot be read.
-std::vector<std::string> ExecutedRequests(const std::string& journalPath, bool& ok);
+// The journal's '>' entries in order, without the handshakes and without the
+// lines that a fault corrupted on the way in. Empty with ok false when the
+// journal cannot be read.
+std::vector<Execution> ExecutedRequests(const std::string& journalPath, bool& ok);
 
-// Matches the executed requests to the commands sent. The printer executes
-// in the order of sending, so each execution belongs to the command it last
-// matched (run again) or to a later one with the same text (whose commands
-// in between did not run); of the two, the one that leaves fewer commands
-// that were answered but not run. runs, when given, gets each command's
-// number of executions.
-Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<std::string>& executed,
+// Matches the executions to the commands sent: each belongs to the last
+// command of the same text sent before it (most texts are used once; a few,
+// such as the end of a receipt, recur). runs, when given, gets each
+// command's number of executions.
+Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<Execution>& executed,
               std::vector<uint32_t>* runs = nullptr);
 
 } // namespace korvo::soak
