@@ -24,7 +24,7 @@ class Simulator:
 @pytest.fixture(scope="session")
 def sim() -> Simulator:
     if "KORVOSIM_TCP" not in os.environ:
-        pytest.skip("no simulator: run the tests through scripts/run-with-sim.sh KORVOSIM "
+        pytest.fail("no simulator: run the tests through scripts/run-with-sim.sh KORVOSIM "
                     "--faults bindings/python/tests/faults.txt -- python3 -m pytest bindings/python/tests")
     return Simulator(os.environ["KORVOSIM_TCP"], os.environ["KORVOSIM_USB"],
                      pathlib.Path(os.environ["KORVOSIM_PAPER"]), pathlib.Path(os.environ["KORVOSIM_JOURNAL"]))

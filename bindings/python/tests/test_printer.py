@@ -94,6 +94,8 @@ def test_context_manager_disconnects_when_the_block_raises(sim):
         with Printer.tcp(sim.tcp) as printer:
             handle = printer.handle
             assert printer.send("getDate", 1)["dateType"] == "1"
+            printer.set_config(korvocomm.EXTEND_RESPONSE_TIME, 250)
+            assert printer.get_config(korvocomm.EXTEND_RESPONSE_TIME) == 250
             raise RuntimeError("application failure")
     assert printer.closed
     assert _native.library().GetLastComError(handle) == APP_INVALID_HANDLE
