@@ -664,15 +664,21 @@ begin
 end;
 
 procedure TKorvoPrinter.Disconnect;
+const
+  APP_INVALID_HANDLE = -202;
 var
-  Closing: Integer;
+  Closing, Outcome: Integer;
 begin
   if FHandle = 0 then
     Exit;
   Closing := FHandle;
   FHandle := 0;
-  // Disconnect hands back the negated outcome: -p for a printer's code p.
-  KorvoComm.Check(-KorvoComm.Disconnect(Closing), 0);
+  // Disconnect hands back the negated outcome (-p for a printer's code p),
+  // but an unknown handle as it is.
+  Outcome := KorvoComm.Disconnect(Closing);
+  if Outcome <> APP_INVALID_HANDLE then
+    Outcome := -Outcome;
+  KorvoComm.Check(Outcome, 0);
 end;
 
 procedure TKorvoPrinter.Abort;

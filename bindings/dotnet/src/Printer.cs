@@ -11,6 +11,8 @@ namespace Korvo.Comm
     /// </summary>
     public sealed class Printer : IDisposable
     {
+        private const int InvalidHandle = -202; // APP_INVALID_HANDLE
+
         private int handle;
 
         private Printer(int handle)
@@ -62,8 +64,10 @@ namespace Korvo.Comm
             if (handle == 0) return;
             int closing = handle;
             handle = 0;
-            // Disconnect hands back the negated outcome: -p for a printer's code p.
-            KorvoException.Check(-Native.Disconnect(closing), 0, null);
+            // Disconnect hands back the negated outcome (-p for a printer's code p),
+            // but an unknown handle as it is.
+            int result = Native.Disconnect(closing);
+            KorvoException.Check(result == InvalidHandle ? result : -result, 0, null);
         }
 
         /// <summary>Disconnects without throwing.</summary>

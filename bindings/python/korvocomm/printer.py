@@ -23,6 +23,8 @@ REFUND = 3
 CORRECTION = 5
 REFUND_CORRECTION = 7
 
+APP_INVALID_HANDLE = -202
+
 Param = Union[str, bytes, int, Decimal, None]
 
 
@@ -133,8 +135,9 @@ class Printer:
             return
         handle, self._handle = self._handle, 0
         result = _native.library().Disconnect(handle)
-        # Disconnect hands back the negated outcome: -p for a printer's code p.
-        check(-result)
+        # Disconnect hands back the negated outcome (-p for a printer's code p),
+        # but an unknown handle as it is.
+        check(result if result == APP_INVALID_HANDLE else -result)
 
     def __enter__(self) -> "Printer":
         return self
