@@ -20,7 +20,7 @@ WIN64  := $(BUILD)/mingw64
 WIN32  := $(BUILD)/mingw32
 
 .PHONY: all native asan tsan fuzz-build windows win64 win32 test test-native test-asan test-tsan \
-        test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine clean
+        test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine deps-bindings clean
 
 all: native
 
@@ -32,6 +32,8 @@ deps-windows:
 	@scripts/install-deps.sh windows
 deps-wine:
 	@scripts/install-deps.sh wine
+deps-bindings:
+	@scripts/install-deps.sh bindings
 
 native: deps-build
 	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -71,7 +73,8 @@ win32: native deps-windows
 
 windows: win64 win32
 
-test-native: native
+# The bindings' tools come first, so that configuring finds them.
+test-native: deps-bindings native
 	$(CTEST) --test-dir $(NATIVE) -j$(JOBS)
 
 test-asan: asan

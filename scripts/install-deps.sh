@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what this machine lacks for a group of make targets, as Debian
-# packages. Usage: install-deps.sh build|fuzz|windows|wine ...
+# packages. Usage: install-deps.sh build|fuzz|windows|wine|bindings ...
 # Runs apt-get only when something is missing; needs root (or sudo) then.
 set -eu
 
@@ -22,6 +22,11 @@ for group in "$@"; do
         # a caller with them the way MSVC's linker does.
         for p in g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 \
                  binutils-mingw-w64-i686 llvm lld; do want "$p"; done ;;
+    bindings)
+        # Debian's python3 with pytest and pip; Mono's C# compiler, runtime and the
+        # Windows-1250 code page; Free Pascal's compiler and runtime units.
+        for p in python3 python3-pytest python3-pip mono-mcs mono-runtime libmono-i18n-west4.0-cil \
+                 fp-compiler fp-units-rtl; do want "$p"; done ;;
     wine)
         want wine64
         want wine
