@@ -4,7 +4,7 @@
 # its architecture.
 # Usage: check-dist.sh DIST_DIR
 set -eu
-dist=$1
+dist=$(cd "$1" && pwd)
 fail() { echo "check-dist: $*" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -26,7 +26,7 @@ if ! lintian --fail-on error --display-info "$dist"/*.deb >"$work/lintian.txt" 2
 fi
 if [ -s "$work/lintian.txt" ]; then
     echo "check-dist: lintian, no errors:"
-    sed 's/^/  /' "$work/lintian.txt"
+    grep -v "running with root privileges" "$work/lintian.txt" | sed 's/^/  /'
 else
     echo "check-dist: lintian reports nothing"
 fi

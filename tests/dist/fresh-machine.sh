@@ -78,8 +78,8 @@ fresh_root() {
 }
 
 # Runs a shell command as root inside a root, in namespaces of its own: its
-# /proc, the shared download cache, and every process it leaves is ended
-# with it.
+# /proc and /dev/pts as on a booted machine, the shared download cache, and
+# every process it leaves is ended with it.
 in_root() {
     root=$1
     shift
@@ -88,6 +88,7 @@ in_root() {
         root=$1 cache=$2
         shift 2
         mount -t proc proc "$root/proc"
+        mount --bind /dev/pts "$root/dev/pts"
         mount --bind "$cache/archives" "$root/var/cache/apt/archives"
         exec chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
             PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin /bin/sh -c "$*"
@@ -115,7 +116,7 @@ case " $phases " in *" demo "*)
         say "demo: FAILED (log: $work/demo.log)"
         status=1
     fi
-    if grep -n -i -E 'warning|could not find' "$work/demo.log" | grep -v -E '^[0-9]+:(W: |debconf)'; then
+    if grep -n -i -E '^E: |error:|warning|could not find' "$work/demo.log" | grep -v -E '^[0-9]+:debconf'; then
         say "demo: the output above reads like an error to a newcomer"
         status=1
     fi
@@ -147,7 +148,7 @@ case " $phases " in *" packages "*)
             echo "package $p $v = korvoprog --version"
         done
     ' >"$work/packages.log" 2>&1; then
-        grep -E '^(check-exports|check-installed|package) ' "$work/packages.log" | sed 's/^/fresh-machine: packages: /'
+        grep -E '^(check-exports:|check-installed:|package )' "$work/packages.log" | sed 's/^/fresh-machine: packages: /'
         say "packages: passed in $(($(seconds) - start)) s (log: $work/packages.log)"
     else
         tail -n 40 "$work/packages.log"
