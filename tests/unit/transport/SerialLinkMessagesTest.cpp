@@ -278,6 +278,37 @@ TEST_F(Messages, WrongSequenceNumberInTheAcknowledgementOfTheRequest) {
     EXPECT_EQ(CountControl(sent, 0x53), 2);
 }
 
+std::string Describe(const Seen& s) {
+    std::string who = s.fromPrimary ? "L " : "P ";
+    char text[32];
+    if (s.information())
+        std::snprintf(text, sizeof text, "I %d %d %zu", s.ns(), s.nr(), s.data().size());
+    else if (s.supervisory())
+        std::snprintf(text, sizeof text, "%s %d", (s.control() & 0x1F) == 0x11 ? "RR" : "RNR",
+                      s.nr());
+    else
+        std::snprintf(text, sizeof text, "%02X", s.control());
+    return who + text;
+}
+
+TEST_F(Messages, MessageSentAgainInOtherPiecesAfterANewSetUpRunsOnce) {
+    // Whole at N(S) 1, N(R) 1; at N(S) 0, N(R) 0 its CRC holds 0xAA, so
+    // after the new set-up its first piece is the single byte "p".
+    const std::string request = "pRI\tREQ\tItem 2171\t1.00\t1.000\t1\t\t\t\t\t\t\n";
+    at.AddFault("seq@i2"); // the acknowledgement of the request: a wrong N(R)
+    RunsOnce("first\n");
+    RunsOnce(request);
+    std::vector<Seen> all = Log();
+    size_t i = NextPrimary(all, 0, 0x10 | 1 << 1 | 1 << 5);
+    ASSERT_LT(i + 12, all.size());
+    std::vector<std::string> seen;
+    for (size_t k = i; k < i + 12; ++k)
+        seen.push_back(Describe(all[k]));
+    EXPECT_EQ(seen, (std::vector<std::string>{"L I 1 1 37", "P RR 5", "L 53", "P 73", "L 93",
+                                              "P 73", "L RR 0", "P RR 0", "L I 0 0 1", "P RR 1",
+                                              "L I 1 0 36", "P RR 2"}));
+}
+
 TEST_F(Messages, SixFailedPassesRecordTheFailureUntilTheNextMessage) {
     // Only the queued message keeps the thread busy here (nobody asks for
     // data), so nothing follows the recorded failure and the frames can be
