@@ -109,6 +109,10 @@ int32_t CommandSession::Execute(const char* name, const char* parameters, bool& 
     }
     line[length++] = '\n';
 
+    // An abort stays in force: nothing more reaches the printer, where it
+    // would be executed while the caller is told it was not.
+    if (abortRequested.load(std::memory_order_relaxed)) return lastStatus = APP_COMMUNICATION_ABORTED;
+
     transport->PurgeReceive();
     int32_t r = transport->Send(reinterpret_cast<const uint8_t*>(line), static_cast<uint32_t>(length));
     lastStatus = r;

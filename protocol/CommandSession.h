@@ -33,8 +33,9 @@ public:
     // printer restarts and the caller must discard the connection.
     int32_t Execute(const char* name, const char* parameters, bool& dropConnection);
 
-    // Ends the running wait with -106, and every later one; never cleared.
-    // May be called from another thread or from a dispatched window message.
+    // Ends the running wait with -106; never cleared: every later exchange
+    // ends with -106 at once, without sending its request. May be called
+    // from another thread or from a dispatched window message.
     void RequestAbort() { abortRequested.store(true, std::memory_order_relaxed); }
 
     INetworkLayer* Transport() const { return transport; }
