@@ -60,6 +60,10 @@ public:
 private:
     int32_t WaitResponse(uint32_t timeLimit);
     int32_t ParseResponse();
+    // The complete line at the start of responseBuffer begins with the short
+    // name of another catalogue command: the answer of an earlier exchange
+    // that came after its time-out or abort.
+    bool IsStaleAnswer(uint32_t lineLength) const;
 
     INetworkLayer* transport;
     int32_t lastStatus = 0;
