@@ -68,6 +68,7 @@ int32_t CRS232NetwLayerServ::Open() {
     s.failureCode.store(0);
     s.running.store(false);
     s.pollRequested.store(false);
+    s.dropRequested.store(false);
     s.keepPolling.store(0);
     s.ClearTransmit();
     PurgeReceive();
@@ -132,6 +133,13 @@ int32_t CRS232NetwLayerServ::Send(const uint8_t* data, uint32_t length) {
         return -code;
     }
     s.failureCode.store(0);
+    // The message of an exchange that is over goes first; the thread drops
+    // it within a pass.
+    const uint32_t start = TickCount();
+    while (s.dropRequested.load() && ThreadRuns() && TickCount() - start < closeWait) {
+        PumpMessages();
+        YieldThread();
+    }
     s.txLock.Take();
     if (s.txLength.load() != 0 || length > SerialLinkState::kBufferSize || (length && !data)) {
         s.txLock.Release();
@@ -186,7 +194,11 @@ void CRS232NetwLayerServ::PurgeReceive() {
 }
 
 void CRS232NetwLayerServ::EndReceive() {
-    if (state) state->pollRequested.store(false);
+    if (!state) return;
+    state->pollRequested.store(false);
+    // A message still queued belongs to an exchange that is over (a time-out,
+    // an abort): it must neither reach the printer later nor hold up the next.
+    if (state->txLength.load() != 0) state->dropRequested.store(true);
 }
 
 bool CRS232NetwLayerServ::HasFailed() {

@@ -205,6 +205,17 @@ uint32_t LinkLoop::Run() {
 
     uint32_t result = 0;
     for (;;) {
+        if (s.dropRequested.load()) {
+            if (s.txLength.load() != 0) {
+                s.ClearTransmit();
+                savedLength = 0;
+                rnrCount = 0;
+                // The numbering starts again, so that the printer cannot take
+                // the next message for a repeat of this one.
+                f.linkState = kLinkSetUpRequested;
+            }
+            s.dropRequested.store(false);
+        }
         bool busy = s.pollRequested.load() || s.txLength.load() != 0 || s.keepPolling.load() != 0;
         if (busy) {
             result = NextStep();

@@ -309,6 +309,15 @@ TEST_F(Messages, MessageSentAgainInOtherPiecesAfterANewSetUpRunsOnce) {
                                               "L I 1 0 36", "P RR 2"}));
 }
 
+TEST_F(Messages, MessageOfAnExchangeThatEndedIsDroppedNotSentLater) {
+    // The printer stays busy: the exchange ends by its limit, the message
+    // still queued.
+    at.AddFault("rnr:100");
+    EXPECT_EQ(Exchange(layer, "given up\n", 20).code, APP_RESPONSE_TIMEOUT);
+    RunsOnce("next\n");
+    EXPECT_EQ(at.printer.Runs("given up\n"), 0);
+}
+
 TEST_F(Messages, SixFailedPassesRecordTheFailureUntilTheNextMessage) {
     // Only the queued message keeps the thread busy here (nobody asks for
     // data), so nothing follows the recorded failure and the frames can be
