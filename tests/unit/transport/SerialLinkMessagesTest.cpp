@@ -10,6 +10,7 @@
 #include "korvocomm.h"
 #include "protocol/CommandSession.h"
 #include "transport/CRS232NetwLayerServ.h"
+#include "transport/Crc16.h"
 
 namespace korvo {
 namespace {
@@ -237,6 +238,30 @@ TEST_F(Messages, SixRnrAnswersSendTheWholeMessageAgain) {
     for (size_t i = firstPiece; i < reset; ++i)
         rnr += !all[i].fromPrimary && (all[i].control() & 0x1F) == 0x15;
     EXPECT_EQ(rnr, 6);
+}
+
+TEST_F(Messages, MessageTheBusyPrinterAcknowledgedIsNotSentAgain) {
+    // This printer takes the message, then answers RNR while it works on it:
+    // six RNR, the first acknowledging the message.
+    int busy = -1;
+    at.line.Answer([&](const std::string& frame) {
+        std::string out;
+        at.station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), out);
+        if (busy < 0 && (static_cast<uint8_t>(frame[3]) & 0x11) == 0x10) busy = 6;
+        uint8_t control = out.size() > 3 ? static_cast<uint8_t>(out[3]) : 0;
+        if (busy > 0 && ((control & 0x11) == 0x10 || (control & 0x1F) == 0x11)) {
+            // Its answer, data or RR, becomes RNR with the same N(R).
+            --busy;
+            std::string body = out.substr(1, 3);
+            body[2] = static_cast<char>(0x15 | (control & 0xE0));
+            uint16_t crc = Crc16(reinterpret_cast<const uint8_t*>(body.data()), 3);
+            out = "\xAA" + body + static_cast<char>(crc & 0xFF) + static_cast<char>(crc >> 8);
+        }
+        return out;
+    });
+    RunsOnce("taken once\n");
+    std::vector<Seen> sent = PrimaryFrames(Log());
+    EXPECT_EQ(CountControl(sent, 0x93), 2); // the link was set up again
 }
 
 TEST_F(Messages, FrameRejectIsAnsweredWithSetUp) {
