@@ -343,6 +343,23 @@ TEST_F(Messages, MessageOfAnExchangeThatEndedIsDroppedNotSentLater) {
     EXPECT_EQ(at.printer.Runs("given up\n"), 0);
 }
 
+TEST_F(Messages, AnswerBeforeTheAcknowledgementLetsTheRepeatFinish) {
+    // The request is taken, its acknowledgement and the four repeats lost;
+    // after the new set-up the answer to the first poll is lost, so the
+    // second poll brings the answer while the request is still queued.
+    at.AddFault("lose@i1");
+    at.AddFault("silence:4@i2");
+    at.AddFault("lose@11");
+    const std::string request = "same\n";
+    RunsOnce(request);
+    // The same request again is a new one, and runs.
+    Outcome o = Exchange(layer, request);
+    EXPECT_EQ(o.code, 0);
+    EXPECT_EQ(at.printer.Runs(request), 2);
+    std::vector<Seen> sent = PrimaryFrames(Log());
+    EXPECT_EQ(CountControl(sent, 0x93), 2);
+}
+
 TEST_F(Messages, SixFailedPassesRecordTheFailureUntilTheNextMessage) {
     // Only the queued message keeps the thread busy here (nobody asks for
     // data), so nothing follows the recorded failure and the frames can be
