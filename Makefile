@@ -4,7 +4,11 @@
 #   make windows    cross-build korvocomm.dll and korvoprog.exe for x64 and x86
 #   make demo       run a receipt through korvoprog against the simulator
 #   make fuzz       run every fuzz target with libFuzzer (FUZZ_SECONDS each)
+#   make install    install the kit under PREFIX (/usr/local; DESTDIR honoured)
+#   make dist       Debian packages and Windows zips, into build/dist
+#   make reference  regenerate docs/reference from the catalogues
 # Each target installs the Debian packages it needs when they are missing.
+# On a machine without make, ./kit.sh TARGET installs it first.
 
 BUILD  ?= build
 JOBS   ?= $(shell nproc)
@@ -18,20 +22,34 @@ TSAN   := $(BUILD)/tsan
 FUZZ   := $(BUILD)/fuzz
 WIN64  := $(BUILD)/mingw64
 WIN32  := $(BUILD)/mingw32
+RELEASE := $(BUILD)/release
+DEB    := $(BUILD)/deb
+DIST   := $(BUILD)/dist
+PREFIX ?= /usr/local
 
 .PHONY: all native asan tsan fuzz-build windows win64 win32 test test-native test-asan test-tsan \
-        test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine clean
+        test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine deps-bindings clean \
+        deps-demo deps-dist deps-system release install reference dist dist-deb dist-windows \
+        test-dist test-system
 
 all: native
 
+deps-demo:
+	@scripts/install-deps.sh demo
 deps-build:
 	@scripts/install-deps.sh build
+deps-dist:
+	@scripts/install-deps.sh dist
+deps-system:
+	@scripts/install-deps.sh system
 deps-fuzz:
 	@scripts/install-deps.sh fuzz
 deps-windows:
 	@scripts/install-deps.sh windows
 deps-wine:
 	@scripts/install-deps.sh wine
+deps-bindings:
+	@scripts/install-deps.sh bindings
 
 native: deps-build
 	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -71,7 +89,8 @@ win32: native deps-windows
 
 windows: win64 win32
 
-test-native: native
+# The bindings' tools come first, so that configuring finds them.
+test-native: deps-bindings native
 	$(CTEST) --test-dir $(NATIVE) -j$(JOBS)
 
 test-asan: asan
@@ -97,11 +116,66 @@ SOAK_ARGS ?=
 soak: native
 	$(NATIVE)/bench/bench_soak $(SOAK_ARGS)
 
-# A receipt printed by korvoprog on the simulator (scripts/demo.sh).
-demo: native
-	@scripts/demo.sh $(NATIVE)
+# The shipped programs and the library without tests, as make demo and
+# make install build them.
+release: deps-demo
+	$(CMAKE) -S . -B $(RELEASE) $(GEN) -DCMAKE_BUILD_TYPE=Release -DKORVO_TESTS=OFF \
+	    -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
-test: test-native test-asan test-tsan fuzz test-windows
+# A receipt printed by korvoprog on the simulator (scripts/demo.sh). Builds
+# only what it shows; korvod joins DEMO_TARGETS once it exists.
+DEMO_TARGETS := korvocomm korvoprog korvosim
+demo: release
+	$(CMAKE) --build $(RELEASE) -j$(JOBS) --target $(DEMO_TARGETS)
+	@scripts/demo.sh $(RELEASE)
+
+install: release
+	$(CMAKE) --build $(RELEASE) -j$(JOBS)
+	$(CMAKE) --install $(RELEASE) --prefix $(PREFIX)
+
+# The command and result-code reference, written from the tables the code uses.
+reference: deps-build
+	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CMAKE) --build $(NATIVE) -j$(JOBS) --target reference
+
+# Debian packages, built with Debian's hardening flags in a tree of their own
+# that installs into /usr.
+FLAG = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+DEBFLAGS = CFLAGS="$$($(FLAG) CFLAGS) $$($(FLAG) CPPFLAGS)" \
+           CXXFLAGS="$$($(FLAG) CXXFLAGS) $$($(FLAG) CPPFLAGS)" LDFLAGS="$$($(FLAG) LDFLAGS)"
+dist-deb: deps-demo deps-dist
+	SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct 2>/dev/null || date +%s) $(DEBFLAGS) $(CMAKE) -S . -B $(DEB) $(GEN) -DCMAKE_BUILD_TYPE=Release -DKORVO_TESTS=OFF \
+	    -DCMAKE_INSTALL_PREFIX=/usr -DKORVO_DEB_PACKAGES=ON
+	$(CMAKE) --build $(DEB) -j$(JOBS)
+	mkdir -p $(DIST)
+	rm -rf $(DEB)/packages && rm -f $(DIST)/*.deb
+	cd $(DEB) && cpack -G DEB -B $(CURDIR)/$(DEB)/packages
+	cp $(DEB)/packages/*.deb $(DIST)/
+
+# The Windows zips from the trees of make windows, of which only the shipped
+# files are built here.
+WIN_TARGETS := korvocomm korvocomm_msvc_implib korvoprog
+dist-windows: deps-build deps-windows
+	@for b in $(WIN64):mingw-x86_64:win64 $(WIN32):mingw-i686:win32; do \
+	  dir=$${b%%:*}; rest=$${b#*:}; toolchain=$${rest%%:*}; arch=$${rest#*:}; \
+	  $(CMAKE) -S . -B $$dir $(GEN) $(WINOPTS) -DCMAKE_TOOLCHAIN_FILE=cmake/$$toolchain.cmake && \
+	  $(CMAKE) --build $$dir -j$(JOBS) --target $(WIN_TARGETS) && \
+	  scripts/windows-zip.sh $$dir $$arch $(DIST) || exit 1; \
+	done
+
+dist: dist-deb dist-windows
+	@ls -l $(DIST)
+
+# The packages as users get them: lintian, the zips' contents, and (where
+# debootstrap and chroot are permitted) a fresh minimal Debian that runs the
+# README's demo command and builds an application against the packages.
+test-dist: dist
+	tests/dist/check-dist.sh $(DIST)
+
+test-system: dist-deb deps-system
+	tests/dist/fresh-machine.sh $(DIST) $(BUILD)/system
+
+test: test-native test-asan test-tsan fuzz test-windows test-dist test-system
 	@echo "All tests passed."
 
 clean:

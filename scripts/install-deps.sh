@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what this machine lacks for a group of make targets, as Debian
-# packages. Usage: install-deps.sh build|fuzz|windows|wine ...
+# packages. Usage: install-deps.sh demo|build|fuzz|windows|wine|bindings|dist|system ...
 # Runs apt-get only when something is missing; needs root (or sudo) then.
 set -eu
 
@@ -12,6 +12,9 @@ want() { have_pkg "$1" || missing="$missing $1"; }
 
 for group in "$@"; do
     case "$group" in
+    demo)
+        # What make demo builds with: the library and the programs, no tests.
+        for p in make g++ cmake ninja-build; do want "$p"; done ;;
     build)
         for p in g++ gcc make cmake ninja-build googletest libgtest-dev binutils util-linux; do want "$p"; done ;;
     fuzz)
@@ -22,20 +25,39 @@ for group in "$@"; do
         # a caller with them the way MSVC's linker does.
         for p in g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 \
                  binutils-mingw-w64-i686 llvm lld; do want "$p"; done ;;
+    bindings)
+        # Debian's python3 with pytest and pip; Mono's C# compiler, runtime and the
+        # Windows-1250 code page; Free Pascal's compiler and runtime units.
+        for p in python3 python3-pytest python3-pip mono-mcs mono-runtime libmono-i18n-west4.0-cil \
+                 fp-compiler fp-units-rtl; do want "$p"; done ;;
     wine)
         want wine64
         want wine
         if ! have_pkg wine32:i386; then missing="$missing wine32:i386"; need_i386=yes; fi ;;
+    dist)
+        # Debian packages (dpkg-shlibdeps, lintian) and their man pages.
+        for p in dpkg-dev lintian gzip; do want "$p"; done ;;
+    system)
+        # Fresh-machine tests: a minimal Debian root to install into.
+        for p in debootstrap git; do want "$p"; done ;;
     *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
     esac
 done
 
 [ -z "$missing" ] && exit 0
 
-if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+elif command -v sudo >/dev/null 2>&1; then
+    SUDO="sudo"
+else
+    echo "install-deps.sh: missing Debian packages:$missing" >&2
+    echo "install-deps.sh: install them as root, or run this again as root or with sudo available" >&2
+    exit 1
+fi
 echo "Installing:$missing"
 if [ "$need_i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
 $SUDO apt-get update -q
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing

@@ -94,6 +94,7 @@ const char* UsageText() {
            "                     journal notes each fault of a line. Rules of --faults come\n"
            "                     first.\n"
            "  --help             shows this text.\n"
+           "  --version          shows the kit's version.\n"
            "\n"
            "The printer: VAT rates 1 A 23%, 2 B 19%, 3 C 5%, 4 D 10%, 5 E 0% (exempt, needs\n"
            "specialRegulation); payments 1 Cash, 2 Card, 3 Voucher, 4 Cheque, 5 Transfer (6\n"

@@ -1,12 +1,19 @@
 // korvosim: a stand-in for the fiscal printer on TCP and pseudo-terminals.
 #include <cstdio>
+#include <cstring>
 #include <string>
+
+#include "korvo_version.h"
 
 #include "sim/Options.h"
 #include "sim/Simulator.h"
 
 int main(int argc, char** argv) {
     using namespace korvo::sim;
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("korvosim %s\n", KORVO_VERSION);
+        return 0;
+    }
     SimulatorOptions options;
     bool help = false;
     std::string error;

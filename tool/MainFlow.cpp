@@ -1,5 +1,8 @@
 #include "tool/MainFlow.h"
 
+#include <cstring>
+
+#include "korvo_version.h"
 #include "protocol/TextCompare.h"
 #include "tool/CommandFileRun.h"
 #include "tool/DecimalText.h"
@@ -104,6 +107,11 @@ void PrintReport(FILE* out, int exitCode, const char* programName) {
 int ProgramMain(int argc, const char* const* argv, const ProgramEnvironment& env) {
     // A program started without even its own name still prints a usable report.
     const char* programPath = argc > 0 && argv[0] ? argv[0] : "";
+    if (argc == 2 && argv[1] && std::strcmp(argv[1], "--version") == 0) {
+        std::fprintf(env.console, "korvoprog %s\n", KORVO_VERSION);
+        std::fflush(env.console);
+        return kExitSuccess;
+    }
     CommandLine line = ParseCommandLine(argc, argv, *env.library);
     if (line.kind == kConnectionInvalid) {
         PrintReport(env.console, kExitInvalidParameters, programPath);

@@ -43,10 +43,9 @@ private:
     uint32_t timeouts = 0;
     bool resetDone = false;
     uint32_t rnrCount = 0;
-    // The whole message as it stood when its last information frame went
-    // out, for the resend after a storm of RNR answers.
-    uint8_t saved[SerialLinkState::kBufferSize];
-    uint32_t savedLength = 0;
+    // An information frame went out in answer to RR, and the answers since
+    // have been RNR.
+    bool afterInformation = false;
 };
 
 uint32_t LinkLoop::Poll() {
@@ -187,7 +186,7 @@ void LinkLoop::Bookkeeping(uint32_t result) {
         s.failureCode.store(static_cast<int32_t>(result));
         f.linkState = kLinkSetUpRequested;
         s.ClearTransmit();
-        savedLength = 0;
+        afterInformation = false;
         rnrCount = 0;
         failedPasses = 0;
     }
@@ -205,13 +204,21 @@ uint32_t LinkLoop::Run() {
 
     uint32_t result = 0;
     for (;;) {
+        if (s.dropRequested.load()) {
+            if (s.txLength.load() != 0) {
+                s.ClearTransmit();
+                afterInformation = false;
+                rnrCount = 0;
+                // The numbering starts again, so that the printer cannot take
+                // the next message for a repeat of this one.
+                f.linkState = kLinkSetUpRequested;
+            }
+            s.dropRequested.store(false);
+        }
         bool busy = s.pollRequested.load() || s.txLength.load() != 0 || s.keepPolling.load() != 0;
         if (busy) {
             result = NextStep();
-            if (f.lastSent == kCtrlI && f.linkState == kCtrlRR) {
-                savedLength = s.txLength.load();
-                std::memcpy(saved, s.txBuffer, savedLength);
-            }
+            if (f.lastSent == kCtrlI && f.linkState == kCtrlRR) afterInformation = true;
             PumpMessages();
             SleepMs(1);
             if (result == 0) {
@@ -219,29 +226,27 @@ uint32_t LinkLoop::Run() {
                 if (result == 0 && f.linkState == kCtrlI)
                     s.keepPolling.store(kPollsAfterInformation);
             }
-            if (savedLength != 0 && f.linkState == kCtrlRNR) {
+            if (afterInformation && f.linkState == kCtrlRNR) {
                 if (++rnrCount >= kRnrAnswersBeforeResend) {
                     // The printer stays busy after the message: set the link
-                    // up again and send the message from its first byte.
+                    // up again, and send a message it has not acknowledged
+                    // from its first byte. One it has acknowledged never goes
+                    // again: the printer has it, and would run it twice.
                     s.txLock.Take();
-                    if (s.txLength.load() == 0) {
-                        std::memcpy(s.txBuffer, saved, savedLength);
-                        s.txLength.store(savedLength);
-                    }
                     s.txAcked.store(0);
                     s.txPendingEnd.store(0);
                     f.peerReady = false;
                     s.txLock.Release();
                     f.linkState = kLinkSetUpRequested;
                     rnrCount = 0;
-                    savedLength = 0;
+                    afterInformation = false;
                 }
             } else {
                 // A time-out inside the rest of an I frame.
                 if (f.linkState == kLinkBadFrame && result == kPacketTimeout)
                     result = kPacketIncomplete;
                 rnrCount = 0;
-                savedLength = 0;
+                afterInformation = false;
             }
         } else {
             // An idle pass keeps the last busy pass's result; a time-out
@@ -249,7 +254,7 @@ uint32_t LinkLoop::Run() {
             PumpMessages();
             SleepMs(1);
             rnrCount = 0;
-            savedLength = 0;
+            afterInformation = false;
             f.peerReady = false;
             failedPasses = 0;
         }

@@ -97,4 +97,23 @@ bool Utf8ToCp1250(const std::string& utf8, std::string& out, std::string& error)
     return true;
 }
 
+bool Cp1250ToUtf8(const std::string& cp1250, std::string& out) {
+    for (char c : cp1250) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        const uint32_t character = byte < 0x80 ? byte : kUpperHalf[byte - 0x80];
+        if (byte >= 0x80 && character == 0) return false;
+        if (character < 0x80) {
+            out += static_cast<char>(character);
+        } else if (character < 0x800) {
+            out += static_cast<char>(0xC0 | (character >> 6));
+            out += static_cast<char>(0x80 | (character & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (character >> 12));
+            out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (character & 0x3F));
+        }
+    }
+    return true;
+}
+
 } // namespace korvo

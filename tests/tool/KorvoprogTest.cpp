@@ -13,6 +13,7 @@
 #include "ProgramUnderTest.h"
 #include "TempDir.h"
 #include "UsageBlock.h"
+#include "korvo_version.h"
 
 namespace korvo {
 namespace {
@@ -106,6 +107,21 @@ TEST_F(KorvoprogTest, InvalidCommandLineShowsTheProgramPath) {
     r = Korvoprog({"RS232", "COM1", "9600", "257", input, output});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(TempDir::Exists(output));
+}
+
+// Both programs name the kit's one version; a second argument makes it an
+// invalid command line again.
+TEST_F(KorvoprogTest, Version) {
+    ProgramResult r = Korvoprog({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, std::string("korvoprog ") + KORVO_VERSION + "\n");
+    r = Korvoprog({"--version", input});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output,
+              WithUsage("Error: Invalid input parameters\n", korvoprog.ShownPath(program)));
+    r = test::RunProgram(KORVOSIM_PATH, "korvosim", {"--version"}, "");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, std::string("korvosim ") + KORVO_VERSION + "\n");
 }
 
 TEST_F(KorvoprogTest, FailedConnectionShowsTheBaseName) {

@@ -58,5 +58,24 @@ TEST(Cp1250, RefusesMalformedUtf8) {
     }
 }
 
+TEST(Cp1250, BackToUtf8RoundTripsEveryDefinedByte) {
+    int defined = 0;
+    for (int b = 1; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        std::string utf8, back, error;
+        if (!Cp1250ToUtf8(byte, utf8)) {
+            EXPECT_TRUE(b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98) << b;
+            continue;
+        }
+        ++defined;
+        ASSERT_TRUE(Utf8ToCp1250(utf8, back, error)) << b << ": " << error;
+        EXPECT_EQ(back, byte) << b;
+    }
+    EXPECT_EQ(defined, 250);
+    std::string utf8;
+    ASSERT_TRUE(Cp1250ToUtf8("s\xA0" "fi\x9Ak\xE1lnou \x96 \x80", utf8));
+    EXPECT_EQ(utf8, "s\u00A0fi\u0161k\u00E1lnou \u2013 \u20AC");
+}
+
 } // namespace
 } // namespace korvo

@@ -176,6 +176,30 @@ TEST_F(Station, PieceRepeatedAfterANewSetUpIsNotTakenAgain) {
     EXPECT_EQ(printer.executed.size(), 2u);
 }
 
+// The primary cuts its pieces by the CRC rule, which depends on N(S) and
+// N(R): after a new set-up the same bytes may come cut otherwise.
+TEST_F(Station, RepeatCutAnewAfterANewSetUpIsNotTakenAgain) {
+    const std::string line = "pRI\tREQ\tItem\n";
+    auto setUpAgain = [&] {
+        Feed(Frame(Bytes("02 01 53")));
+        Feed(Frame(Bytes("02 01 93")));
+        Feed(Poll(0));
+    };
+    // Taken whole, then sent again as "p" and the rest.
+    Feed(IFrame(0, 0, line));
+    setUpAgain();
+    EXPECT_EQ(Hex(Feed(IFrame(0, 0, "p"))), Hex(Frame(Bytes("01 02 31"))));
+    EXPECT_EQ(Hex(Feed(IFrame(1, 0, line.substr(1)))), Hex(Frame(Bytes("01 02 51"))));
+    ASSERT_EQ(printer.executed.size(), 1u);
+    // Taken as "p", then sent again whole.
+    Feed(Poll(0));
+    Feed(IFrame(2, 0, "p"));
+    setUpAgain();
+    Feed(IFrame(0, 0, line));
+    ASSERT_EQ(printer.executed.size(), 2u);
+    EXPECT_EQ(printer.executed[1], line);
+}
+
 TEST_F(Station, AfterANewSetUpTheFirstPollIsOfferedTheLine) {
     // The primary may still hold its message (its acknowledgement was lost)
     // and sends it only after RR: the response waits one poll.
