@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/stream.h"
+#include "transport/LinkFrameFormat.h"
 
 namespace korvo::sim {
 
@@ -14,7 +15,7 @@ constexpr int32_t kProbeMs = 20;
 // A frame that stops in the middle for this long is dropped.
 constexpr uint64_t kFrameGapMicros = 200000;
 // A delayed frame comes this much later: around the primary's wait for an
-// answer (45 ms at 115200 baud, 65 ms at 9600), so that some come too late.
+// answer, so that some come too late.
 constexpr uint32_t kChaosDelayMinMs = 10;
 constexpr uint32_t kChaosDelayMaxMs = 150;
 
@@ -138,44 +139,70 @@ void Rs232FrontEnd::Pause(uint32_t ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
-bool Rs232FrontEnd::ApplyChaos(Chaos& chaos, std::string& bytes, bool& repeat) {
-    repeat = false;
+namespace {
+
+// The frames in bytes: each begins at a start byte that is not one of a
+// doubled pair; bytes before the first start end a frame begun earlier.
+std::vector<std::string> SplitFrames(const std::string& bytes) {
+    std::vector<std::string> frames;
+    size_t begin = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (static_cast<uint8_t>(bytes[i]) != kFrameStart) continue;
+        if (i + 1 < bytes.size() && static_cast<uint8_t>(bytes[i + 1]) == kFrameStart) {
+            ++i; // a doubled data byte
+            continue;
+        }
+        if (i > begin) frames.push_back(bytes.substr(begin, i - begin));
+        begin = i;
+    }
+    if (begin < bytes.size()) frames.push_back(bytes.substr(begin));
+    return frames;
+}
+
+} // namespace
+
+int Rs232FrontEnd::Bend(Chaos& chaos, std::string& frame) {
     switch (chaos.Next()) {
     case ChaosEvent::Corrupt:
-        bytes[chaos.Below(static_cast<uint32_t>(bytes.size()))] ^=
+        frame[chaos.Below(static_cast<uint32_t>(frame.size()))] ^=
             static_cast<char>(chaos.Between(1, 255));
-        return true;
+        return 1;
     case ChaosEvent::Lose:
-        return false;
+        return 0;
     case ChaosEvent::Delay:
         Pause(chaos.Between(kChaosDelayMinMs, kChaosDelayMaxMs));
-        return true;
+        return 1;
     case ChaosEvent::Repeat:
-        repeat = true;
-        return true;
+        return 2;
     case ChaosEvent::None:
         break;
     }
-    return true;
+    return 1;
 }
 
 void Rs232FrontEnd::Serve(const uint8_t* data, size_t length) {
     std::string answer;
-    std::string received(reinterpret_cast<const char*>(data), length);
-    bool twice = false;
-    bool arrived = !fromPrimary.Enabled() || ApplyChaos(fromPrimary, received, twice);
-    if (arrived) {
+    const std::string received(reinterpret_cast<const char*>(data), length);
+    if (!fromPrimary.Enabled()) {
         std::lock_guard<std::mutex> lock(mutex);
         if (recorder) recorder(true, received);
-        for (int i = twice ? 2 : 1; i > 0; --i)
-            station.Feed(reinterpret_cast<const uint8_t*>(received.data()), received.size(),
-                         answer);
+        station.Feed(data, length, answer);
+    } else {
+        // Each frame on its own: corrupted, lost, delayed or repeated.
+        for (std::string& frame : SplitFrames(received)) {
+            for (int copies = Bend(fromPrimary, frame); copies > 0; --copies) {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (recorder) recorder(true, frame);
+                station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), answer);
+            }
+        }
     }
     if (!answer.empty() && toPrimary.Enabled()) {
-        if (!ApplyChaos(toPrimary, answer, twice))
-            answer.clear();
-        else if (twice)
-            answer += answer;
+        std::string bent;
+        for (std::string& frame : SplitFrames(answer))
+            for (int copies = Bend(toPrimary, frame); copies > 0; --copies)
+                bent += frame;
+        answer = std::move(bent);
     }
     if (recorder && !answer.empty()) {
         std::lock_guard<std::mutex> lock(mutex);

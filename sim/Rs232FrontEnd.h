@@ -59,8 +59,9 @@ private:
     void Run();
     void Serve(const uint8_t* data, size_t length);
     void WritePaced(const std::string& bytes);
-    // Bends a chunk of line bytes as the chaos generator says; false when it is lost.
-    bool ApplyChaos(Chaos& chaos, std::string& bytes, bool& repeat);
+    // Bends one frame as the random faults say: corrupted or delayed (1),
+    // lost (0) or repeated (2); returns how many times it passes.
+    int Bend(Chaos& chaos, std::string& frame);
     void Pause(uint32_t ms);
     uint64_t NowMicros() const;
 
