@@ -13,9 +13,10 @@
 // every run, --seed N the chaos seed of the first (the others count up from
 // it), --jobs N how many runs go at once, --link-faults FILE adds the station
 // faults of a file (korvosim's --link-fault arguments) to every RS-232 run,
-// --keep DIR keeps each run's journal and the list of commands sent with
-// their results. The exit code is 1 when a command was executed twice, lost
-// or executed unasked, or a run could not be made.
+// --keep DIR keeps each run's journal, the list of commands sent with their
+// times and results, and the RS-232 line as the station had it. The exit
+// code is 1 when a command was executed twice, lost or executed unasked, or
+// a run could not be made.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -252,6 +253,27 @@ Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const s
     }
     korvo::sim::Simulator simulator(options);
     if (!simulator.Start(result.error)) return result;
+    // With --keep, the RS-232 line as the station had it: what reached it
+    // (a repeated frame twice, a lost one not at all) and what it sent.
+    std::ofstream line;
+    if (!keep.empty() && spec.kind == "rs232") {
+        line.open(own + "/line.txt");
+        simulator.Rs232(0)->SetRecorder([&line](bool fromPrimary, const std::string& bytes) {
+            const int64_t ms = korvo::sim::HostLocalMilliseconds();
+            char head[32];
+            std::snprintf(head, sizeof head, "%02d:%02d:%02d.%03d %c",
+                          static_cast<int>(ms / 3600000 % 24), static_cast<int>(ms / 60000 % 60),
+                          static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000),
+                          fromPrimary ? '>' : '<');
+            line << head;
+            for (unsigned char c : bytes) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, " %02X", c);
+                line << hex;
+            }
+            line << '\n';
+        });
+    }
     const std::string target =
         spec.kind == "tcp" ? "127.0.0.1:" + std::to_string(simulator.TcpPort()) : port;
 
@@ -287,6 +309,11 @@ Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const s
         const std::string name = keep + "/seed" + std::to_string(spec.seed);
         std::filesystem::copy_file(journal, name + "-journal.txt",
                                    std::filesystem::copy_options::overwrite_existing);
+        if (line.is_open()) {
+            line.close();
+            std::filesystem::copy_file(own + "/line.txt", name + "-line.txt",
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
         std::ofstream out(name + "-sent.txt");
         for (size_t i = 0; i < client.sent.size(); ++i)
             out << client.sent[i].sentMs % 100000 << ' ' << client.sent[i].result << " runs "
