@@ -316,7 +316,7 @@ Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const s
         }
         std::ofstream out(name + "-sent.txt");
         for (size_t i = 0; i < client.sent.size(); ++i)
-            out << client.sent[i].sentMs % 100000 << ' ' << client.sent[i].result << " runs "
+            out << client.sent[i].sentMs << ' ' << client.sent[i].result << " runs "
                 << runs[i] << ' ' << client.sent[i].wire << '\n';
     }
     std::filesystem::remove_all(own);

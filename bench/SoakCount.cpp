@@ -17,9 +17,9 @@ namespace {
 // the one after.
 constexpr size_t kLateAnswerWindow = 10;
 
-// Commands of the same text sent this close together are matched to their
-// executions by the order of sending rather than by time.
-constexpr int64_t kSameMomentMs = 100;
+// How far back, in commands sent, a failed command may be that still runs
+// after later ones (a link that delivers a message it had given up on).
+constexpr size_t kLateRunWindow = 10;
 
 // Results of commands that never left the computer: they cannot have run.
 bool NeverSent(int32_t r) {
@@ -89,6 +89,7 @@ Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<Execution>
     std::map<std::string, std::vector<size_t>> byText;
     for (size_t i = 0; i < sent.size(); ++i)
         if (!NeverSent(sent[i].result)) byText[sent[i].wire].push_back(i);
+    size_t floor = sent.size(); // the command that ran last; none yet
     for (const Execution& e : executed) {
         auto found = byText.find(e.wire);
         if (found == byText.end()) {
@@ -104,21 +105,29 @@ Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<Execution>
             continue;
         }
         const size_t last = *(after - 1);
-        // ... or, among those sent just before it that have not run yet, the
-        // first that was answered, else the first: a time stamp cannot tell
-        // them apart, the order of sending can.
-        size_t chosen = last;
-        bool chosenAnswered = false, any = false;
-        for (auto it = after; it != list.begin();) {
-            const size_t i = *--it;
-            if (sent[i].sentMs < sent[last].sentMs - kSameMomentMs) break;
-            if (runs[i] != 0) continue;
-            if (!any || sent[i].result >= 0 || !chosenAnswered) {
-                chosen = i;
-                chosenAnswered = sent[i].result >= 0;
-                any = true;
+        // The printer executes in the order of sending, so the execution
+        // belongs to one of them sent after the command that ran before it:
+        // the first that was answered, else the first. Only when none is left
+        // is it a command run again, the last sent, or a late run of one that
+        // failed just before.
+        const bool ranBefore = floor != sent.size();
+        size_t chosen = sent.size();
+        for (auto it = ranBefore ? std::upper_bound(list.begin(), after, floor) : list.begin();
+             it != after; ++it) {
+            if (runs[*it] != 0) continue;
+            if (chosen == sent.size()) chosen = *it;
+            if (sent[*it].result >= 0) {
+                chosen = *it;
+                break;
             }
         }
+        for (auto it = after; chosen == sent.size() && it != list.begin();) {
+            const size_t i = *--it;
+            if (ranBefore && floor > i + kLateRunWindow) break;
+            if (runs[i] == 0 && sent[i].result < 0) chosen = i;
+        }
+        if (chosen == sent.size()) chosen = last;
+        if (!ranBefore || chosen > floor) floor = chosen;
         ++runs[chosen];
     }
     for (size_t i = 0; i < sent.size(); ++i) {
@@ -132,15 +141,16 @@ Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<Execution>
         }
         ++c.answered;
         if (runs[i] > 0) continue;
-        // The nearest earlier command of the same name timed out after it
-        // had run: its answer, arriving late, was taken for this one's.
+        // The nearest earlier command of the same name failed (a time-out,
+        // a link failure) after it had run: its answer, arriving late, was
+        // taken for this one's.
         bool stale = false;
         const std::string name = ShortName(sent[i].wire);
         for (size_t j = i, looked = 0; j-- > 0 && looked < kLateAnswerWindow;) {
             if (NeverSent(sent[j].result)) continue;
             ++looked;
             if (ShortName(sent[j].wire) != name) continue;
-            stale = sent[j].result == APP_RESPONSE_TIMEOUT && runs[j] > 0;
+            stale = sent[j].result < 0 && runs[j] > 0;
             break;
         }
         ++(stale ? c.staleAnswer : c.lost);

@@ -26,8 +26,9 @@ struct Counts {
     uint64_t answered = 0;       // 0 or a printer's code: the client was told it ran
     uint64_t executedTwice = 0;  // executed more than once
     uint64_t lost = 0;           // answered, but never executed
-    uint64_t staleAnswer = 0;    // the same, answered by the late answer of the same
-                                 // command sent just before (no line tells them apart)
+    uint64_t staleAnswer = 0;    // the same, answered by the late answer of a command
+                                 // of the same name that failed after it had run
+                                 // (no line tells the two apart)
     uint64_t outcomeUnknown = 0; // failed with a library code, but executed
     uint64_t failedNotRun = 0;   // failed with a library code, not executed
     uint64_t strayRuns = 0;      // executed requests that match no command sent
@@ -40,9 +41,10 @@ struct Counts {
 // journal cannot be read.
 std::vector<Execution> ExecutedRequests(const std::string& journalPath, bool& ok);
 
-// Matches the executions to the commands sent: each belongs to the last
-// command of the same text sent before it (most texts are used once; a few,
-// such as the end of a receipt, recur). runs, when given, gets each
+// Matches the executions to the commands sent. Most texts are sent once; for
+// those that recur (the end of a receipt), an execution belongs to a command
+// of its text sent before it and after the command that ran before it, since
+// the printer executes in the order of sending. runs, when given, gets each
 // command's number of executions.
 Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<Execution>& executed,
               std::vector<uint32_t>* runs = nullptr);

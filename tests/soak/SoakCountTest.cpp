@@ -41,13 +41,19 @@ TEST(SoakCount, JournalMatchedToTheCommandsSent) {
                "2026-12-09 05:02:53.018 #2 > DISCONNECT\\tREQ\n"
                "2026-12-09 05:02:53.520 #3 > eFR\\tREQ\\t0\n"
                "2026-12-09 05:02:53.520 #3 > eFR\\tREQ\\t0\n"
-               "2026-12-09 05:02:53.532 #3 > gHL\\tREQ\\t3\n",
+               "2026-12-09 05:02:53.532 #3 > gHL\\tREQ\\t3\n"
+               "2026-12-09 05:02:53.600 #3 > pRV\\tREQ\\tR5\n"
+               "2026-12-09 05:02:54.389 #3 > eFR\\tREQ\\t0\n"
+               "2026-12-09 05:02:54.389 #3 > sHL\\tREQ\\tS5\\t\n"
+               "2026-12-09 05:02:54.389 #3 > eFR\\tREQ\\t0\n"
+               "2026-12-09 05:02:54.450 #3 > gHL\\tREQ\\t9\n"
+               "2026-12-09 05:02:54.460 #3 > bFR\\tREQ\\t1\\t0\\tT9\n",
                f);
     std::fclose(f);
     bool ok = false;
     const std::vector<Execution> executed = ExecutedRequests(path, ok);
     ASSERT_TRUE(ok);
-    ASSERT_EQ(executed.size(), 15u);
+    ASSERT_EQ(executed.size(), 21u);
     EXPECT_EQ(executed[1].wire, "sHL\\tREQ\\tS1\\t");
     EXPECT_EQ(executed[4].wire, "bFR\\tREQ\\t1\\t0\\tT1"); // the corrupted one is not there
     int64_t t0 = 0;
@@ -74,17 +80,27 @@ TEST(SoakCount, JournalMatchedToTheCommandsSent) {
         // The first did not run; the run belongs to the one answered.
         {"gHL\\tREQ\\t3", APP_WRONG_RESPONSE_DATA, t0 + 530},
         {"gHL\\tREQ\\t3", 0, t0 + 531},
+        // A line that waited for the answer before it (delayed past its
+        // command's limit) runs when a later one of its text has been sent.
+        {"pRV\\tREQ\\tR5", APP_RESPONSE_TIMEOUT, t0 + 600},
+        {"eFR\\tREQ\\t0", 0, t0 + 1100},
+        {"sHL\\tREQ\\tS5\\t", 0, t0 + 1389},
+        {"eFR\\tREQ\\t0", 0, t0 + 1389},
+        // A failed command that runs after the next one: late, not twice.
+        {"bFR\\tREQ\\t1\\t0\\tT9", -307, t0 + 1400},
+        {"gHL\\tREQ\\t9", 0, t0 + 1450},
     };
     std::vector<uint32_t> runs;
     const Counts c = Reckon(sent, executed, &runs);
-    EXPECT_EQ(runs, (std::vector<uint32_t>{1, 2, 1, 0, 1, 0, 0, 0, 1, 1, 1, 2, 1, 1, 0, 1}));
-    EXPECT_EQ(c.sent, 16u);
-    EXPECT_EQ(c.returnedZero, 10u);
-    EXPECT_EQ(c.answered, 11u);
+    EXPECT_EQ(runs, (std::vector<uint32_t>{1, 2, 1, 0, 1, 0, 0, 0, 1, 1, 1, 2, 1, 1, 0, 1, 1, 1,
+                                           1, 1, 1, 1}));
+    EXPECT_EQ(c.sent, 22u);
+    EXPECT_EQ(c.returnedZero, 14u);
+    EXPECT_EQ(c.answered, 15u);
     EXPECT_EQ(c.executedTwice, 2u);
     EXPECT_EQ(c.lost, 1u);
     EXPECT_EQ(c.staleAnswer, 1u);
-    EXPECT_EQ(c.outcomeUnknown, 2u);
+    EXPECT_EQ(c.outcomeUnknown, 4u);
     EXPECT_EQ(c.failedNotRun, 3u);
     EXPECT_EQ(c.strayRuns, 2u); // bCONNECT, and the end of a receipt never asked for yet
 
