@@ -114,6 +114,11 @@ void PrinterLink::Disconnect() {
     handle = 0;
 }
 
+void PrinterLink::Abandon() {
+    if (handle > 0) Abort(handle);
+    Disconnect();
+}
+
 int PrinterLink::Send(const std::string& command, const std::string& parameters, std::string& values) {
     values.clear();
     lastDurationMs = 0;

@@ -34,6 +34,9 @@ public:
     int Connect();
     // Ends the connection; harmless when there is none.
     void Disconnect();
+    // Ends a connection whose link failed: aborted first, so that the
+    // goodbye to a printer that is gone does not wait out a time limit.
+    void Abandon();
     bool Connected() const { return handle > 0; }
 
     // Sends a command and waits for its answer: the result code (0, a printer

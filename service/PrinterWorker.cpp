@@ -143,7 +143,7 @@ void PrinterWorker::WaitMs(int ms) {
 void PrinterWorker::LinkLost() {
     // After any failure of the link the connection starts anew: a late answer
     // on the old one must not be taken for the answer to a later command.
-    link.Disconnect();
+    link.Abandon();
     std::lock_guard<std::mutex> lock(mutex);
     snapshot.connected = false;
 }
