@@ -20,7 +20,7 @@ WIN64  := $(BUILD)/mingw64
 WIN32  := $(BUILD)/mingw32
 
 .PHONY: all native asan tsan fuzz-build windows win64 win32 test test-native test-asan test-tsan \
-        test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine clean
+        test-windows fuzz demo bench-service deps-build deps-fuzz deps-windows deps-wine deps-service clean
 
 all: native
 
@@ -32,13 +32,15 @@ deps-windows:
 	@scripts/install-deps.sh windows
 deps-wine:
 	@scripts/install-deps.sh wine
+deps-service:
+	@scripts/install-deps.sh service
 
-native: deps-build
+native: deps-build deps-service
 	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	$(CMAKE) --build $(NATIVE) -j$(JOBS)
 
 # Every native test under AddressSanitizer + UndefinedBehaviorSanitizer.
-asan: deps-build
+asan: deps-build deps-service
 	$(CMAKE) -S . -B $(ASAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=address
 	$(CMAKE) --build $(ASAN) -j$(JOBS)
 
@@ -50,7 +52,7 @@ tsan: deps-build
 # The fuzz targets as libFuzzer programs (clang, with ASan+UBSan). Every other
 # build runs them as replay tests of their seeds; this one searches further.
 FUZZ_SECONDS ?= 10
-fuzz-build: deps-build deps-fuzz
+fuzz-build: deps-build deps-fuzz deps-service
 	CC=clang CXX=clang++ $(CMAKE) -S . -B $(FUZZ) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVO_SANITIZE=fuzzer
 	$(CMAKE) --build $(FUZZ) -j$(JOBS) --target fuzz_all
 
@@ -93,6 +95,10 @@ test-windows: windows deps-wine
 # A receipt printed by korvoprog on the simulator (scripts/demo.sh).
 demo: native
 	@scripts/demo.sh $(NATIVE)
+
+# Receipts per second through korvod beside the library, in one run.
+bench-service: native
+	/usr/bin/python3 bench/service_bench.py $(NATIVE)
 
 test: test-native test-asan test-tsan fuzz test-windows
 	@echo "All tests passed."

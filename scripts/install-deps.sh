@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what this machine lacks for a group of make targets, as Debian
-# packages. Usage: install-deps.sh build|fuzz|windows|wine ...
+# packages. Usage: install-deps.sh build|fuzz|windows|wine|service ...
 # Runs apt-get only when something is missing; needs root (or sudo) then.
 set -eu
 
@@ -22,6 +22,11 @@ for group in "$@"; do
         # a caller with them the way MSVC's linker does.
         for p in g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 \
                  binutils-mingw-w64-i686 llvm lld; do want "$p"; done ;;
+    service)
+        # korvod: HTTP, JSON, the journal, metrics; its tests: pytest, curl for
+        # the demo, and chromium with its driver for the page.
+        for p in pkg-config libcpp-httplib-dev nlohmann-json3-dev libsqlite3-dev prometheus-cpp-dev \
+                 python3-pytest python3-selenium chromium chromium-driver curl; do want "$p"; done ;;
     wine)
         want wine64
         want wine

@@ -128,6 +128,9 @@ HttpApi::HttpApi(Service& service, Journal& journal, Metrics& metrics, const Ser
     server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     server->set_payload_max_length(kBodyLimit);
     server->set_keep_alive_timeout(2);
+    // Answers go out in two writes (head, body); without this the second
+    // waits for the client's delayed acknowledgement.
+    server->set_tcp_nodelay(true);
     server->set_read_timeout(10);
     server->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         return Admit(req, res) ? httplib::Server::HandlerResponse::Unhandled
