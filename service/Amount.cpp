@@ -86,6 +86,15 @@ bool ParseThousandths(const std::string& text, int64_t& value, std::string& why)
     return true;
 }
 
+bool ParseWholeNumber(const std::string& text, long minimum, long maximum, int& value) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    long v = std::strtol(text.c_str(), nullptr, 10);
+    if (v < minimum || v > maximum) return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
 std::string FormatThousandths(int64_t value) {
     char text[32];
     uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);

@@ -18,6 +18,9 @@ constexpr int64_t kAmountLimit = 999999999999;
 // more than three decimals or is too large.
 bool ParseThousandths(const std::string& text, int64_t& value, std::string& why);
 
+// A whole number of at most nine digits, no sign or blank, within the range.
+bool ParseWholeNumber(const std::string& text, long minimum, long maximum, int& value);
+
 // 13280 -> "13.280", -5 -> "-0.005".
 std::string FormatThousandths(int64_t value);
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Amount.h"
 #include "BodyFields.h"
 #include "ExactJson.h"
 
@@ -22,15 +23,6 @@ struct Settings {
     std::vector<int> printerResponseTimes;                     // -1: the general one
     int responseTime = -1, reconnectMax = -1, checkInterval = -1, httpThreads = -1;
 };
-
-bool Number(const std::string& text, long minimum, long maximum, int& value) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    long v = std::strtol(text.c_str(), nullptr, 10);
-    if (v < minimum || v > maximum) return false;
-    value = static_cast<int>(v);
-    return true;
-}
 
 bool ResponseTime(int ms) { return ms == 0 || (ms >= 100 && ms <= 1800000); }
 
@@ -153,7 +145,7 @@ bool IsLoopbackHost(const std::string& host) {
 
 bool ParseListen(const std::string& text, std::string& host, int& port) {
     size_t colon = text.rfind(':');
-    if (colon == std::string::npos || !Number(text.substr(colon + 1), 0, 65535, port)) return false;
+    if (colon == std::string::npos || !ParseWholeNumber(text.substr(colon + 1), 0, 65535, port)) return false;
     host = text.substr(0, colon);
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
         host = host.substr(1, host.size() - 2);
@@ -274,16 +266,16 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions& options, st
             int number = 0;
             bool ok;
             if (option == "--response-time") {
-                ok = Number(value, 0, 1800000, number) && ResponseTime(number);
+                ok = ParseWholeNumber(value, 0, 1800000, number) && ResponseTime(number);
                 command.responseTime = number;
             } else if (option == "--reconnect-max") {
-                ok = Number(value, 100, 600000, number);
+                ok = ParseWholeNumber(value, 100, 600000, number);
                 command.reconnectMax = number;
             } else if (option == "--check-interval") {
-                ok = Number(value, 100, 3600000, number);
+                ok = ParseWholeNumber(value, 100, 3600000, number);
                 command.checkInterval = number;
             } else {
-                ok = Number(value, 2, 256, number);
+                ok = ParseWholeNumber(value, 2, 256, number);
                 command.httpThreads = number;
             }
             if (!ok) {

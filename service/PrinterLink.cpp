@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "Amount.h"
 #include "korvocomm.h"
 
 namespace korvod {
@@ -17,19 +18,10 @@ std::mutex& HandleTableMutex() {
     return mutex;
 }
 
-bool Digits(const std::string& text, long minimum, long maximum, int& value) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    long v = std::strtol(text.c_str(), nullptr, 10);
-    if (v < minimum || v > maximum) return false;
-    value = static_cast<int>(v);
-    return true;
-}
-
 bool ComPort(const std::string& text) {
     int n = 0;
     return text.size() > 3 && (text[0] == 'C' || text[0] == 'c') && (text[1] == 'O' || text[1] == 'o') &&
-           (text[2] == 'M' || text[2] == 'm') && Digits(text.substr(3), 1, 256, n);
+           (text[2] == 'M' || text[2] == 'm') && ParseWholeNumber(text.substr(3), 1, 256, n);
 }
 
 } // namespace
@@ -45,7 +37,7 @@ bool ParsePrinterSpec(const std::string& text, PrinterSpec& spec, std::string& w
         size_t port = rest.rfind(':');
         int number = 0;
         bool bracketed = !rest.empty() && rest[0] == '[';
-        if (port == std::string::npos || port == 0 || !Digits(rest.substr(port + 1), 1, 65535, number) ||
+        if (port == std::string::npos || port == 0 || !ParseWholeNumber(rest.substr(port + 1), 1, 65535, number) ||
             (bracketed && rest[port - 1] != ']') ||
             (!bracketed && rest.substr(0, port).find(':') != std::string::npos)) {
             why = "tcp wants HOST:PORT (IPv6 as [ADDRESS]:PORT), not " + rest;
@@ -68,8 +60,8 @@ bool ParsePrinterSpec(const std::string& text, PrinterSpec& spec, std::string& w
         size_t a = rest.find(':');
         size_t b = a == std::string::npos ? a : rest.find(':', a + 1);
         if (b == std::string::npos || !ComPort(rest.substr(0, a)) ||
-            !Digits(rest.substr(a + 1, b - a - 1), 9600, 4000000, spec.speed) ||
-            !Digits(rest.substr(b + 1), 2, 255, spec.deviceAddress)) {
+            !ParseWholeNumber(rest.substr(a + 1, b - a - 1), 9600, 4000000, spec.speed) ||
+            !ParseWholeNumber(rest.substr(b + 1), 2, 255, spec.deviceAddress)) {
             why = "rs232 wants COMn:SPEED:ADDRESS (speed 9600 or more, address 2 to 255), not " + rest;
             return false;
         }

@@ -78,16 +78,21 @@ def test_begin_never_answered(start):
     check_repeat(korvod, sim, body, expect_replay=False)
 
 
-def test_korvod_killed_after_the_end_went_out(start):
-    sim = start.sim(faults="eFR delay 3000 count=1")
+def kill_korvod_during(start, fault, receipt_id, command, count):
+    """korvod killed with SIGKILL once the count-th command went out, and
+    started again on the same journal."""
+    sim = start.sim(faults=fault)
     korvod = start.korvod({"front": sim.spec})
-    body = small_receipt("killed-at-end")
+    body = small_receipt(receipt_id)
     thread, _ = post_in_background(korvod, body)
-    wait_until(lambda: sent(sim, "eFR") == 1, what="endFiscalReceipt on the wire")
+    wait_until(lambda: sent(sim, command) == count, what="%s on the wire" % command)
     korvod.kill()
     thread.join()
+    return sim, start.korvod({"front": sim.spec}, args=FAST), body
 
-    korvod = start.korvod({"front": sim.spec}, args=FAST)
+
+def test_korvod_killed_after_the_end_went_out(start):
+    sim, korvod, body = kill_korvod_during(start, "eFR delay 3000 count=1", "killed-at-end", "eFR", 1)
     task = korvod.task("killed-at-end", wait=20000)
     assert task["state"] == "done" and task["recovered"] is True, task
     assert task["result"]["receipt"]["number"] == registered(sim, "killed-at-end")[0]["number"]
@@ -96,15 +101,7 @@ def test_korvod_killed_after_the_end_went_out(start):
 
 
 def test_korvod_killed_between_items(start):
-    sim = start.sim(faults="pRI delay 3000 skip=1 count=1")
-    korvod = start.korvod({"front": sim.spec})
-    body = small_receipt("killed-in-items")
-    thread, _ = post_in_background(korvod, body)
-    wait_until(lambda: sent(sim, "pRI") == 2, what="the second item on the wire")
-    korvod.kill()
-    thread.join()
-
-    korvod = start.korvod({"front": sim.spec}, args=FAST)
+    sim, korvod, body = kill_korvod_during(start, "pRI delay 3000 skip=1 count=1", "killed-in-items", "pRI", 2)
     task = korvod.task("killed-in-items", wait=20000)
     assert task["state"] == "failed" and task["outcome"] == "voided" and task["recovered"] is True, task
     assert registered(sim, "killed-in-items") == []
