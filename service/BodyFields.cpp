@@ -63,7 +63,15 @@ BodyFields::BodyFields(const Json& value, std::string path) : object(value), pat
     if (!object.is_object()) WrongType(this->path.empty() ? "(body)" : this->path, "an object", object);
 }
 
-std::string BodyFields::Path(const char* key) const { return path.empty() ? key : path + "." + key; }
+std::string BodyFields::Path(const char* key) const {
+    // Keys that are no plain names (an unknown "" or "a b") are shown quoted.
+    std::string name = key;
+    bool plain = !name.empty();
+    for (char c : name)
+        plain = plain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
+    if (!plain) return path + "[" + Json(name).dump(-1, ' ', false, Json::error_handler_t::replace) + "]";
+    return path.empty() ? name : path + "." + name;
+}
 
 bool BodyFields::Has(const char* key) const {
     auto it = object.find(key);

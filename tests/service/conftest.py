@@ -276,12 +276,20 @@ class Started:
         return korvod
 
     def stop_all(self):
-        for p in reversed(self.processes):
+        """Stops korvod before the simulators; a korvod that does not exit 0
+        on SIGTERM (a sanitizer's report included) fails the test."""
+        failures = []
+        for p in sorted(reversed(self.processes), key=lambda p: not isinstance(p, Korvod)):
             if p.process.proc.poll() is None:
                 try:
-                    p.process.stop()
-                except AssertionError:
-                    pass
+                    code = p.process.stop()
+                except AssertionError as e:
+                    failures.append(str(e))
+                    continue
+                if isinstance(p, Korvod) and code != 0:
+                    failures.append("korvod exited %d:\n%s" % (code, p.process.output()))
+        if failures:
+            raise AssertionError("\n".join(failures))
 
 
 @pytest.fixture
