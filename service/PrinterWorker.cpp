@@ -117,10 +117,12 @@ void PrinterWorker::SetState(PrinterState state) {
     bool changed;
     {
         std::lock_guard<std::mutex> lock(mutex);
-        changed = snapshot.state != state;
+        changed = snapshot.state != state || !snapshot.tried;
         snapshot.state = state;
         snapshot.connected = link.Connected();
+        snapshot.tried = true;
     }
+    statusDone.notify_all();
     if (changed) {
         metrics.PrinterState(config.name, PrinterStateName(state));
         if (state == PrinterState::Offline || state == PrinterState::Recovering)
@@ -353,6 +355,8 @@ bool PrinterWorker::EnsureIdle() {
 bool PrinterWorker::ReadStatus(Json& status, std::chrono::steady_clock::time_point deadline, Json& error) {
     auto request = std::make_shared<StatusRequest>();
     std::unique_lock<std::mutex> lock(mutex);
+    // Right after the start the printer is not offline, only not tried yet.
+    statusDone.wait_until(lock, deadline, [&] { return snapshot.tried || stopping; });
     if (!snapshot.connected || snapshot.state == PrinterState::Offline || stopping) {
         error = ErrorBody(503, "printer_unreachable", "the printer " + config.name + " is offline");
         return false;

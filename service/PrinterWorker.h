@@ -53,6 +53,7 @@ struct PrinterSnapshot {
     int64_t lastErrorMs = 0;
     size_t queued = 0;
     std::string currentTask;
+    bool tried = false; // a connection was tried since the start
 };
 
 class PrinterWorker {

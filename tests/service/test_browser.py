@@ -16,6 +16,7 @@ try:
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service as DriverService
     from selenium.webdriver.common.by import By
+    from selenium.common.exceptions import NoSuchElementException, StaleElementReferenceException
 except ImportError:  # pragma: no cover - depends on the machine
     webdriver = None
 
@@ -27,6 +28,15 @@ def browser_missing():
         if not os.access(program, os.X_OK):
             return program + " is not installed (make deps-service installs chromium and chromium-driver)"
     return None
+
+
+def fresh(driver, look):
+    """look(), or False while the element is not drawn yet or was redrawn
+    between finding and using it."""
+    try:
+        return look()
+    except (NoSuchElementException, StaleElementReferenceException):
+        return False
 
 
 @pytest.mark.skipif(browser_missing() is not None, reason=browser_missing() or "")
@@ -43,11 +53,13 @@ def test_the_page_shows_the_printers_and_prints_a_test_receipt(start):
     driver = webdriver.Chrome(service=DriverService(CHROMEDRIVER), options=options)
     try:
         driver.get(korvod.base + "/")
-        row = wait_until(lambda: driver.find_elements(By.CSS_SELECTOR, 'tr[data-printer="front"]'),
-                         what="the printer on the page")[0]
-        wait_until(lambda: "ready" in row.text or "ready" in driver.find_element(
-            By.CSS_SELECTOR, 'tr[data-printer="front"]').text, what="the printer to be ready")
-        driver.find_element(By.CSS_SELECTOR, 'tr[data-printer="front"] button.action-test').click()
+        # The page redraws its tables every few seconds: elements are looked
+        # up afresh each time.
+        row = 'tr[data-printer="front"]'
+        wait_until(lambda: fresh(driver, lambda: "ready" in driver.find_element(By.CSS_SELECTOR, row).text),
+                   what="the printer on the page, ready")
+        wait_until(lambda: fresh(driver, lambda: driver.find_element(By.CSS_SELECTOR, row + " button.action-test")
+                                 .click() or True), what="a click on the test receipt button")
         result = driver.find_element(By.ID, "result")
         wait_until(lambda: result.get_attribute("data-status") == "200", timeout=20, what="the receipt's answer")
         assert '"state": "done"' in result.text

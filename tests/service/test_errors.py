@@ -87,8 +87,8 @@ def test_an_offline_printer_keeps_its_tasks_until_it_comes(start):
     status, headers, answer = korvod.post("late", "receipts", small_receipt("waits-1"), wait=0)
     assert status == 202 and answer["state"] == "queued"
     assert headers["location"] == "/v1/tasks/waits-1"
-    status, _, printers = korvod.request("GET", "/v1/printers")
-    [late] = printers["printers"]
+    late = wait_until(lambda: [p for p in korvod.request("GET", "/v1/printers")[2]["printers"] if p["lastError"]],
+                      what="the first connection attempt")[0]
     assert late["state"] == "offline" and late["queued"] == 1
     assert late["lastError"]["name"] == "APP_TCP_CONNECTION_REFUSED"
     status, _, answer = korvod.request("GET", "/v1/printers/late/status")
