@@ -26,12 +26,16 @@ void Service::Start() {
         worker->Start();
 }
 
-void Service::Stop() {
+void Service::ReleaseWaiters() {
     {
         std::lock_guard<std::mutex> lock(mutex);
         stopping = true;
     }
     changed.notify_all();
+}
+
+void Service::Stop() {
+    ReleaseWaiters();
     for (auto& [name, worker] : workers)
         worker->Stop();
 }

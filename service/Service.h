@@ -28,7 +28,10 @@ public:
 
     void AddPrinter(const PrinterConfig& config);
     void Start();
-    // Wakes every waiting request, then lets each worker finish its task.
+    // Answers every waiting request with the task as it stands and takes no
+    // new ones: the first step of stopping.
+    void ReleaseWaiters();
+    // Lets each worker finish its task and stop.
     void Stop();
 
     PrinterWorker* Printer(const std::string& name);

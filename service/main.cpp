@@ -69,6 +69,8 @@ int main(int argc, char** argv) {
         int signal = 0;
         sigwait(&stopSignals, &signal);
         Log(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
+        // Waiting requests are answered first: the server waits for them.
+        service.ReleaseWaiters();
         api.Stop();
     });
     api.Serve();

@@ -139,3 +139,17 @@ def test_printer_restarts_after_registering(start):
     assert status == 200 and again["replay"] is True
     assert sent(sim, "bFR") == 0
     korvod.stop()
+
+
+def test_sigterm_lets_the_receipt_in_progress_finish(start):
+    sim = start.sim(faults="pRI delay 1000 count=1")
+    korvod = start.korvod({"front": sim.spec})
+    body = small_receipt("finished-on-stop")
+    thread, answer = post_in_background(korvod, body)
+    wait_until(lambda: sent(sim, "pRI") == 1, what="the first item on the wire")
+    korvod.stop()  # SIGTERM; exit code 0
+    thread.join()
+    assert len(registered(sim, "finished-on-stop")) == 1
+    assert sent(sim, "DISCONNECT") == 1
+    korvod = start.korvod({"front": sim.spec})
+    assert korvod.task("finished-on-stop")["state"] == "done"
