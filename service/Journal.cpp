@@ -434,6 +434,26 @@ bool Journal::CancelQueued(int64_t seq, const std::string& errorJson, std::strin
     return sqlite3_changes(db) == 1;
 }
 
+int64_t Journal::Prune(int64_t cutoffMs, std::string& error) {
+    std::lock_guard<std::mutex> lock(mutex);
+    Transaction tx(db);
+    const char* old = "SELECT seq FROM tasks WHERE state IN ('done','failed') AND updated_ms < ?1";
+    Statement steps(db, (std::string("DELETE FROM steps WHERE task IN (") + old + ")").c_str());
+    steps.Int(1, cutoffMs);
+    Statement tasks(db, "DELETE FROM tasks WHERE state IN ('done','failed') AND updated_ms < ?1");
+    tasks.Int(1, cutoffMs);
+    if (!tx.Ok() || !steps.Run() || !tasks.Run()) {
+        error = sqlite3_errmsg(db);
+        return -1;
+    }
+    int64_t removed = sqlite3_changes(db);
+    if (!tx.Commit()) {
+        error = sqlite3_errmsg(db);
+        return -1;
+    }
+    return removed;
+}
+
 bool Journal::AttemptSent(int64_t seq, int attempt, const std::string& command) {
     std::lock_guard<std::mutex> lock(mutex);
     Statement s(db, "SELECT 1 FROM steps WHERE task = ?1 AND attempt = ?2 AND command = ?3 LIMIT 1");

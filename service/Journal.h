@@ -105,6 +105,9 @@ public:
     bool Finish(int64_t seq, TaskState state, const std::string& outcome, bool recovered,
                 const std::string& result, const std::string& errorJson, const StepAnswer* previous,
                 std::string& error);
+    // Forgets done and failed tasks last changed before cutoffMs, with their
+    // steps; returns how many.
+    int64_t Prune(int64_t cutoffMs, std::string& error);
     // Whether the attempt sent (or was about to send) a command.
     bool AttemptSent(int64_t seq, int attempt, const std::string& command);
 

@@ -21,7 +21,7 @@ struct Settings {
     bool originsSet = false;
     std::vector<std::pair<std::string, std::string>> printers; // name, spec
     std::vector<int> printerResponseTimes;                     // -1: the general one
-    int responseTime = -1, reconnectMax = -1, checkInterval = -1, httpThreads = -1;
+    int responseTime = -1, reconnectMax = -1, checkInterval = -1, httpThreads = -1, keepDays = -1;
 };
 
 bool ResponseTime(int ms) { return ms == 0 || (ms >= 100 && ms <= 1800000); }
@@ -72,7 +72,7 @@ bool LoadConfig(const std::string& path, Settings& s, std::string& error) {
     for (auto it = config.begin(); it != config.end(); ++it) {
         static const char* const known[] = {"listen",      "db",           "token",         "tokenFile",
                                             "origins",     "printers",     "responseTime",  "reconnectMax",
-                                            "checkInterval", "httpThreads"};
+                                            "checkInterval", "httpThreads", "keepDays"};
         bool ok = false;
         for (const char* k : known)
             ok = ok || it.key() == k;
@@ -84,7 +84,8 @@ bool LoadConfig(const std::string& path, Settings& s, std::string& error) {
     if (!text_("listen", s.listen, s.listenSet) || !text_("db", s.db, s.dbSet) ||
         !text_("token", s.token, s.tokenSet) || !text_("tokenFile", s.tokenFile, s.tokenFileSet) ||
         !integer("responseTime", 0, 1800000, s.responseTime) || !integer("reconnectMax", 100, 600000, s.reconnectMax) ||
-        !integer("checkInterval", 100, 3600000, s.checkInterval) || !integer("httpThreads", 2, 256, s.httpThreads))
+        !integer("checkInterval", 100, 3600000, s.checkInterval) || !integer("httpThreads", 2, 256, s.httpThreads) ||
+        !integer("keepDays", 0, 36500, s.keepDays))
         return false;
     if (s.responseTime > 0 && !ResponseTime(s.responseTime)) {
         error = path + ": responseTime must be 0 or 100 to 1800000";
@@ -173,8 +174,8 @@ const char* UsageText() {
            "  --config FILE         a JSON file with the same settings: {\"listen\", \"db\", \"token\",\n"
            "                        \"tokenFile\", \"origins\": [...], \"printers\": [{\"name\",\n"
            "                        \"connection\", \"responseTime\"}], \"responseTime\",\n"
-           "                        \"reconnectMax\", \"checkInterval\", \"httpThreads\"}. Options given\n"
-           "                        on the command line win.\n"
+           "                        \"reconnectMax\", \"checkInterval\", \"httpThreads\", \"keepDays\"}. Options\n"
+           "                        given on the command line win.\n"
            "  --token TOKEN         requests must carry \"Authorization: Bearer TOKEN\".\n"
            "  --token-file FILE     the token from the first line of FILE (keeps it out of ps).\n"
            "  --origin ORIGIN       a web origin (https://pos.example) whose pages may call the\n"
@@ -186,6 +187,9 @@ const char* UsageText() {
            "                        that is off or unplugged (default 10000; they start at 250).\n"
            "  --check-interval MS   how often an idle printer is looked at (default 10000).\n"
            "  --http-threads N      requests served at the same time (default 16).\n"
+           "  --keep-days N         done and failed tasks are kept N days after they ended\n"
+           "                        (default 400; 0 keeps them for ever). A receipt id forgotten\n"
+           "                        this way prints again when it is posted again.\n"
            "  --version             prints the version.\n"
            "  --help                shows this text.\n"
            "\n"
@@ -224,7 +228,7 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions& options, st
         static const char* const withValue[] = {"--listen",        "--db",           "--printer",
                                                 "--config",        "--token",        "--token-file",
                                                 "--origin",        "--response-time", "--reconnect-max",
-                                                "--check-interval", "--http-threads"};
+                                                "--check-interval", "--http-threads", "--keep-days"};
         bool known = false;
         for (const char* name : withValue)
             known = known || option == name;
@@ -274,6 +278,9 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions& options, st
             } else if (option == "--check-interval") {
                 ok = ParseWholeNumber(value, 100, 3600000, number);
                 command.checkInterval = number;
+            } else if (option == "--keep-days") {
+                ok = ParseWholeNumber(value, 0, 36500, number);
+                command.keepDays = number;
             } else {
                 ok = ParseWholeNumber(value, 2, 256, number);
                 command.httpThreads = number;
@@ -297,6 +304,7 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions& options, st
     if (command.reconnectMax >= 0) s.reconnectMax = command.reconnectMax;
     if (command.checkInterval >= 0) s.checkInterval = command.checkInterval;
     if (command.httpThreads >= 0) s.httpThreads = command.httpThreads;
+    if (command.keepDays >= 0) s.keepDays = command.keepDays;
     for (size_t i = 0; i < command.printers.size(); ++i) {
         bool replaced = false;
         for (size_t j = 0; j < s.printers.size(); ++j) {
@@ -344,6 +352,7 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions& options, st
     }
     options.origins = s.origins;
     if (s.httpThreads > 0) options.httpThreads = s.httpThreads;
+    if (s.keepDays >= 0) options.keepDays = s.keepDays;
     if (s.printers.empty()) {
         error = "no printer: give at least one --printer NAME=SPEC";
         return false;

@@ -17,6 +17,7 @@ struct ServiceOptions {
     std::vector<std::string> origins;
     std::vector<PrinterConfig> printers;
     int httpThreads = 16;
+    int keepDays = 400;
     bool help = false;
     bool version = false;
 };

@@ -3,11 +3,12 @@
 #include <cstdio>
 
 #include "ErrorReport.h"
+#include "Log.h"
 
 namespace korvod {
 
-Service::Service(Journal& journal, Metrics& metrics, const CommandHeads& heads)
-    : journal(journal), metrics(metrics), heads(heads) {}
+Service::Service(Journal& journal, Metrics& metrics, const CommandHeads& heads, int keepDays)
+    : journal(journal), metrics(metrics), heads(heads), keepDays(keepDays) {}
 
 Service::~Service() { Stop(); }
 
@@ -24,6 +25,21 @@ void Service::Start() {
     }
     for (auto& [name, worker] : workers)
         worker->Start();
+    if (keepDays > 0) housekeeping = std::thread([this] { Housekeeping(); });
+}
+
+void Service::Housekeeping() {
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!stopping) {
+        lock.unlock();
+        std::string error;
+        int64_t removed = journal.Prune(NowMs() - int64_t{keepDays} * 86400000, error);
+        if (removed < 0) Log("the journal could not be pruned: " + error);
+        if (removed > 0) Log("forgot " + std::to_string(removed) + " tasks older than " +
+                             std::to_string(keepDays) + " days");
+        lock.lock();
+        changed.wait_for(lock, std::chrono::hours(6), [this] { return stopping; });
+    }
 }
 
 void Service::ReleaseWaiters() {
@@ -36,6 +52,7 @@ void Service::ReleaseWaiters() {
 
 void Service::Stop() {
     ReleaseWaiters();
+    if (housekeeping.joinable()) housekeeping.join();
     for (auto& [name, worker] : workers)
         worker->Stop();
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Journal.h"
@@ -23,7 +24,9 @@ class Metrics;
 
 class Service : public TaskEvents {
 public:
-    Service(Journal& journal, Metrics& metrics, const CommandHeads& heads);
+    // keepDays: done and failed tasks are forgotten that many days after
+    // they ended (0: never).
+    Service(Journal& journal, Metrics& metrics, const CommandHeads& heads, int keepDays);
     ~Service() override;
 
     void AddPrinter(const PrinterConfig& config);
@@ -58,6 +61,7 @@ public:
 
 private:
     std::string NewId();
+    void Housekeeping();
 
     Journal& journal;
     Metrics& metrics;
@@ -69,6 +73,8 @@ private:
     std::set<std::string> open; // ids of tasks not yet done or failed
     bool stopping = false;
     std::atomic<uint32_t> counter{0};
+    int keepDays;
+    std::thread housekeeping;
 };
 
 } // namespace korvod

@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     }
     Metrics metrics;
     LibraryHeads heads;
-    Service service(journal, metrics, heads);
+    Service service(journal, metrics, heads, options.keepDays);
     for (const PrinterConfig& printer : options.printers)
         service.AddPrinter(printer);
 
