@@ -30,7 +30,8 @@ PREFIX ?= /usr/local
 .PHONY: all native asan tsan fuzz-build windows win64 win32 test test-native test-asan test-tsan \
         test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine deps-bindings clean \
         deps-demo deps-dist deps-system release install reference dist dist-deb dist-windows \
-        test-dist test-system
+        test-dist test-system \
+        deps-service bench-service
 
 all: native
 
@@ -50,13 +51,15 @@ deps-wine:
 	@scripts/install-deps.sh wine
 deps-bindings:
 	@scripts/install-deps.sh bindings
+deps-service:
+	@scripts/install-deps.sh service
 
-native: deps-build
+native: deps-build deps-demo deps-service
 	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	$(CMAKE) --build $(NATIVE) -j$(JOBS)
 
 # Every native test under AddressSanitizer + UndefinedBehaviorSanitizer.
-asan: deps-build
+asan: deps-build deps-demo deps-service
 	$(CMAKE) -S . -B $(ASAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=address
 	$(CMAKE) --build $(ASAN) -j$(JOBS)
 
@@ -68,7 +71,7 @@ tsan: deps-build
 # The fuzz targets as libFuzzer programs (clang, with ASan+UBSan). Every other
 # build runs them as replay tests of their seeds; this one searches further.
 FUZZ_SECONDS ?= 10
-fuzz-build: deps-build deps-fuzz
+fuzz-build: deps-build deps-fuzz deps-demo
 	CC=clang CXX=clang++ $(CMAKE) -S . -B $(FUZZ) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVO_SANITIZE=fuzzer
 	$(CMAKE) --build $(FUZZ) -j$(JOBS) --target fuzz_all
 
@@ -116,8 +119,8 @@ release: deps-demo
 	    -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
 # A receipt printed by korvoprog on the simulator (scripts/demo.sh). Builds
-# only what it shows; korvod joins DEMO_TARGETS once it exists.
-DEMO_TARGETS := korvocomm korvoprog korvosim
+# only what it shows.
+DEMO_TARGETS := korvocomm korvoprog korvosim korvod
 demo: release
 	$(CMAKE) --build $(RELEASE) -j$(JOBS) --target $(DEMO_TARGETS)
 	@scripts/demo.sh $(RELEASE)
@@ -167,6 +170,10 @@ test-dist: dist
 
 test-system: dist-deb deps-system
 	tests/dist/fresh-machine.sh $(DIST) $(BUILD)/system
+
+# Receipts per second through korvod beside the library, in one run.
+bench-service: native
+	/usr/bin/python3 bench/service_bench.py $(NATIVE)
 
 test: test-native test-asan test-tsan fuzz test-windows test-dist test-system
 	@echo "All tests passed."
