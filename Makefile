@@ -3,6 +3,7 @@
 #   make test       build everything and run every test: native, sanitizers, fuzz, Windows
 #   make windows    cross-build korvocomm.dll and korvoprog.exe for x64 and x86
 #   make demo       run a receipt through korvoprog against the simulator
+#   make bench      run every benchmark: one table, and build/native/bench/bench.json
 #   make fuzz       run every fuzz target with libFuzzer (FUZZ_SECONDS each)
 # Each target installs the Debian packages it needs when they are missing.
 
@@ -20,7 +21,8 @@ WIN64  := $(BUILD)/mingw64
 WIN32  := $(BUILD)/mingw32
 
 .PHONY: all native asan tsan fuzz-build windows win64 win32 test test-native test-asan test-tsan \
-        test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine deps-bindings clean
+        test-windows fuzz demo bench deps-build deps-fuzz deps-windows deps-wine deps-bindings \
+        deps-bench clean
 
 all: native
 
@@ -34,6 +36,8 @@ deps-wine:
 	@scripts/install-deps.sh wine
 deps-bindings:
 	@scripts/install-deps.sh bindings
+deps-bench:
+	@scripts/install-deps.sh bench
 
 native: deps-build
 	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -96,6 +100,13 @@ test-windows: windows deps-wine
 # A receipt printed by korvoprog on the simulator (scripts/demo.sh).
 demo: native
 	@scripts/demo.sh $(NATIVE)
+
+# Every benchmark in bench/, each figure beside its baseline of the same run
+# and its goal. BENCH_IDLE_SECONDS is the interval of each idle connection.
+BENCH_IDLE_SECONDS ?= 3
+bench: native deps-bench
+	KORVO_BENCH_IDLE_SECONDS=$(BENCH_IDLE_SECONDS) /usr/bin/python3 bench/run_benchmarks.py \
+	    $(NATIVE)/bench/benchmarks.txt $(NATIVE)/bench/bench.json
 
 test: test-native test-asan test-tsan fuzz test-windows
 	@echo "All tests passed."

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what this machine lacks for a group of make targets, as Debian
-# packages. Usage: install-deps.sh build|fuzz|windows|wine|bindings ...
+# packages. Usage: install-deps.sh build|fuzz|windows|wine|bindings|bench ...
 # Runs apt-get only when something is missing; needs root (or sudo) then.
 set -eu
 
@@ -27,6 +27,9 @@ for group in "$@"; do
         # Windows-1250 code page; Free Pascal's compiler and runtime units.
         for p in python3 python3-pytest python3-pip mono-mcs mono-runtime libmono-i18n-west4.0-cil \
                  fp-compiler fp-units-rtl; do want "$p"; done ;;
+    bench)
+        # Debian's python3 runs the benchmarks and writes their table.
+        want python3 ;;
     wine)
         want wine64
         want wine
