@@ -14,7 +14,7 @@
 int main() {
     using namespace korvo::bench;
     const char* const program = "bench_allocations";
-    const int commands = Quick() ? 50 : 1000;
+    const int commands = Quick() ? 20 : 1000;
     Korvosim sim;
     std::string error;
     if (!sim.Start(ChannelOptions(sim), error)) return Fail(program, error);

@@ -16,9 +16,9 @@
 int main() {
     using namespace korvo::bench;
     const char* const program = "bench_idle_cpu";
-    const double interval = Quick() ? 0.2 : Setting("KORVO_BENCH_IDLE_SECONDS", 3);
+    const double interval = Quick() ? 0.1 : Setting("KORVO_BENCH_IDLE_SECONDS", 3);
     // Time for the link to settle after the command, before the interval.
-    const auto settle = std::chrono::milliseconds(Quick() ? 100 : 2000);
+    const auto settle = std::chrono::milliseconds(Quick() ? 50 : 2000);
     Korvosim sim;
     std::string error;
     if (!sim.Start(ChannelOptions(sim), error)) return Fail(program, error);

@@ -19,7 +19,7 @@ const char* const kProgram = "bench_korvoprog";
 } // namespace
 
 int main() {
-    const int lines = Quick() ? 200 : 10000;
+    const int lines = Quick() ? 100 : 10000;
     Korvosim sim;
     std::string error;
     if (!sim.Start({"--tcp", "127.0.0.1:0"}, error)) return Fail(kProgram, error);

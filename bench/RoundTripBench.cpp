@@ -22,7 +22,7 @@ const std::string kRequestLine = "gVE\tREQ\t1\n"; // what SendCommand(h, "getVat
 // Adds the microseconds of count calls of exchange, after a few not counted.
 template <typename Exchange>
 bool Sample(int count, Exchange exchange, std::vector<double>& samples) {
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 5; ++i)
         if (!exchange()) return false;
     for (int i = 0; i < count; ++i) {
         Clock::time_point t0 = Clock::now();
@@ -82,7 +82,7 @@ bool Measure(const char* name, const Korvosim& sim, int count, std::string& erro
 } // namespace
 
 int main() {
-    const int count = Quick() ? 200 : static_cast<int>(Setting("KORVO_BENCH_ROUND_TRIPS", 5000));
+    const int count = Quick() ? 100 : static_cast<int>(Setting("KORVO_BENCH_ROUND_TRIPS", 5000));
     Korvosim sim;
     std::string error;
     if (!sim.Start({"--tcp", "127.0.0.1:0", "--usb", sim.Port(7)}, error))
