@@ -3,6 +3,7 @@
 #   make test       build everything and run every test: native, sanitizers, fuzz, Windows
 #   make windows    cross-build korvocomm.dll and korvoprog.exe for x64 and x86
 #   make demo       run a receipt through korvoprog against the simulator
+#   make bench      run every benchmark: one table, and build/native/bench/bench.json
 #   make fuzz       run every fuzz target with libFuzzer (FUZZ_SECONDS each)
 #   make install    install the kit under PREFIX (/usr/local; DESTDIR honoured)
 #   make dist       Debian packages and Windows zips, into build/dist
@@ -31,7 +32,7 @@ PREFIX ?= /usr/local
         test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine deps-bindings clean \
         deps-demo deps-dist deps-system release install reference dist dist-deb dist-windows \
         test-dist test-system \
-        deps-service bench-service
+        deps-service bench-service bench deps-bench
 
 all: native
 
@@ -53,6 +54,8 @@ deps-bindings:
 	@scripts/install-deps.sh bindings
 deps-service:
 	@scripts/install-deps.sh service
+deps-bench:
+	@scripts/install-deps.sh bench
 
 native: deps-build deps-demo deps-service
 	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -174,6 +177,13 @@ test-system: dist-deb deps-system
 # Receipts per second through korvod beside the library, in one run.
 bench-service: native
 	/usr/bin/python3 bench/service_bench.py $(NATIVE)
+
+# Every benchmark in bench/, each figure beside its baseline of the same run
+# and its goal. BENCH_IDLE_SECONDS is the interval of each idle connection.
+BENCH_IDLE_SECONDS ?= 3
+bench: native deps-bench
+	KORVO_BENCH_IDLE_SECONDS=$(BENCH_IDLE_SECONDS) /usr/bin/python3 bench/run_benchmarks.py \
+	    $(NATIVE)/bench/benchmarks.txt $(NATIVE)/bench/bench.json
 
 test: test-native test-asan test-tsan fuzz test-windows test-dist test-system
 	@echo "All tests passed."

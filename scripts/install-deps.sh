@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what this machine lacks for a group of make targets, as Debian
-# packages. Usage: install-deps.sh demo|build|fuzz|windows|wine|bindings|service|dist|system ...
+# packages. Usage: install-deps.sh demo|build|fuzz|windows|wine|bindings|service|bench|dist|system ...
 # Runs apt-get only when something is missing; needs root (or sudo) then.
 set -eu
 
@@ -35,6 +35,9 @@ for group in "$@"; do
     service)
         # korvod's tests: pytest, and chromium with its driver for the page.
         for p in python3-pytest python3-selenium chromium chromium-driver; do want "$p"; done ;;
+    bench)
+        # Debian's python3 runs the benchmarks and writes their table.
+        want python3 ;;
     wine)
         want wine64
         want wine
