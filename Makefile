@@ -115,7 +115,7 @@ test-windows: windows deps-wine
 	  WINEPREFIX=$(CURDIR)/$$dir/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true; \
 	done; exit $$status
 
-# The full soak (bench/Soak.cpp), an hour or more; SOAK_ARGS=--short runs the
+# The full soak (bench/Soak.cpp), 20 minutes; SOAK_ARGS=--short runs the
 # minute that the tests run, SOAK_ARGS="--run tcp:20:10 --seconds 60" one's own.
 .PHONY: soak
 SOAK_ARGS ?=
