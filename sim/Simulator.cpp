@@ -403,6 +403,13 @@ void Simulator::AcceptPeers(Listener& listener) {
 }
 
 void Simulator::PeerGone(Peer& peer) {
+    // A printer reads its stream to the end: what arrived whole before the
+    // close is executed, though its answers have nowhere to go. The close may
+    // show first on reading or on writing an answer.
+    const uint32_t now = Now();
+    do
+        peer.output.Clear();
+    while (HandleNextLine(peer, now));
     {
         std::lock_guard<std::mutex> lock(mutex);
         journal.Note(peer.id, "closed by the peer");
@@ -458,12 +465,6 @@ void Simulator::ReadPeer(Peer& peer) {
                                    static_cast<uint32_t>(peer.input.SpaceSize()));
         if (n == 0) return;
         if (n < 0) {
-            // A printer reads its stream to the end: what arrived whole before
-            // the close is executed, though its answers have nowhere to go.
-            uint32_t now = Now();
-            do
-                peer.output.Clear();
-            while (HandleNextLine(peer, now));
             PeerGone(peer);
             return;
         }
