@@ -107,19 +107,29 @@ Counts Reckon(const std::vector<SentCommand>& sent, const std::vector<Execution>
         const size_t last = *(after - 1);
         // The printer executes in the order of sending, so the execution
         // belongs to one of them sent after the command that ran before it:
-        // the first that was answered, else the first. Only when none is left
-        // is it a command run again, the last sent, or a late run of one that
-        // failed just before.
+        // the first, or, when the first failed, a later one that was answered
+        // if every command sent between the two failed as well (they may all
+        // have been lost on the way). An answered command between them has
+        // yet to run, so the first is the one. Only when none is left is it a
+        // command run again, the last sent, or a late run of one that failed
+        // just before. (Time stamps alone cannot tell: many commands go out
+        // within one millisecond.)
         const bool ranBefore = floor != sent.size();
         size_t chosen = sent.size();
         for (auto it = ranBefore ? std::upper_bound(list.begin(), after, floor) : list.begin();
              it != after; ++it) {
             if (runs[*it] != 0) continue;
-            if (chosen == sent.size()) chosen = *it;
-            if (sent[*it].result >= 0) {
+            if (chosen == sent.size()) {
                 chosen = *it;
-                break;
+                if (sent[chosen].result >= 0) break;
+                continue;
             }
+            if (sent[*it].result < 0) continue;
+            bool allFailed = true;
+            for (size_t k = chosen + 1; k < *it && allFailed; ++k)
+                allFailed = sent[k].result < 0;
+            if (allFailed) chosen = *it;
+            break;
         }
         for (auto it = after; chosen == sent.size() && it != list.begin();) {
             const size_t i = *--it;

@@ -47,13 +47,19 @@ TEST(SoakCount, JournalMatchedToTheCommandsSent) {
                "2026-12-09 05:02:54.389 #3 > sHL\\tREQ\\tS5\\t\n"
                "2026-12-09 05:02:54.389 #3 > eFR\\tREQ\\t0\n"
                "2026-12-09 05:02:54.450 #3 > gHL\\tREQ\\t9\n"
-               "2026-12-09 05:02:54.460 #3 > bFR\\tREQ\\t1\\t0\\tT9\n",
+               "2026-12-09 05:02:54.460 #3 > bFR\\tREQ\\t1\\t0\\tT9\n"
+               "2026-12-09 05:02:55.000 #3 > eFR\\tREQ\\t0\n"
+               "2026-12-09 05:02:55.000 #3 > sHL\\tREQ\\tS6\\t\n"
+               "2026-12-09 05:02:55.000 #3 > eFR\\tREQ\\t1\n"
+               "2026-12-09 05:02:55.000 #3 > sHL\\tREQ\\tS7\\t\n"
+               "2026-12-09 05:02:55.000 #3 > eFR\\tREQ\\t1\n"
+               "2026-12-09 05:02:55.000 #3 > eFR\\tREQ\\t0\n",
                f);
     std::fclose(f);
     bool ok = false;
     const std::vector<Execution> executed = ExecutedRequests(path, ok);
     ASSERT_TRUE(ok);
-    ASSERT_EQ(executed.size(), 21u);
+    ASSERT_EQ(executed.size(), 27u);
     EXPECT_EQ(executed[1].wire, "sHL\\tREQ\\tS1\\t");
     EXPECT_EQ(executed[4].wire, "bFR\\tREQ\\t1\\t0\\tT1"); // the corrupted one is not there
     int64_t t0 = 0;
@@ -89,18 +95,27 @@ TEST(SoakCount, JournalMatchedToTheCommandsSent) {
         // A failed command that runs after the next one: late, not twice.
         {"bFR\\tREQ\\t1\\t0\\tT9", -307, t0 + 1400},
         {"gHL\\tREQ\\t9", 0, t0 + 1450},
+        // Its answer was damaged, but it ran: the next of its text, sent
+        // within the same millisecond after others that had to run first,
+        // ran later.
+        {"eFR\\tREQ\\t0", APP_WRONG_RESPONSE_DATA, t0 + 2000},
+        {"sHL\\tREQ\\tS6\\t", 0, t0 + 2000},
+        {"eFR\\tREQ\\t1", 0, t0 + 2000},
+        {"sHL\\tREQ\\tS7\\t", 0, t0 + 2000},
+        {"eFR\\tREQ\\t1", 0, t0 + 2000},
+        {"eFR\\tREQ\\t0", 0, t0 + 2000},
     };
     std::vector<uint32_t> runs;
     const Counts c = Reckon(sent, executed, &runs);
     EXPECT_EQ(runs, (std::vector<uint32_t>{1, 2, 1, 0, 1, 0, 0, 0, 1, 1, 1, 2, 1, 1, 0, 1, 1, 1,
-                                           1, 1, 1, 1}));
-    EXPECT_EQ(c.sent, 22u);
-    EXPECT_EQ(c.returnedZero, 14u);
-    EXPECT_EQ(c.answered, 15u);
+                                           1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(c.sent, 28u);
+    EXPECT_EQ(c.returnedZero, 19u);
+    EXPECT_EQ(c.answered, 20u);
     EXPECT_EQ(c.executedTwice, 2u);
     EXPECT_EQ(c.lost, 1u);
     EXPECT_EQ(c.staleAnswer, 1u);
-    EXPECT_EQ(c.outcomeUnknown, 4u);
+    EXPECT_EQ(c.outcomeUnknown, 5u);
     EXPECT_EQ(c.failedNotRun, 3u);
     EXPECT_EQ(c.strayRuns, 2u); // bCONNECT, and the end of a receipt never asked for yet
 
