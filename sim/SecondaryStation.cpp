@@ -198,11 +198,11 @@ void SecondaryStation::TakePiece(const std::string& piece, bool fresh) {
     if (!handler.IsComplete(request)) return;
     std::string response = handler.Execute(request);
     request.clear();
-    // Whatever is left of an older response belongs to a request that its
-    // sender has given up on.
+    // What was not sent yet of an older response belongs to a request that
+    // its sender has given up on. The frame in flight stays: the primary may
+    // have it already, its acknowledgement still on the way, and its N(S)
+    // must not carry other bytes, or the new response is taken for its repeat.
     pending = std::move(response);
-    hasInFlight = false;
-    inFlight.clear();
 }
 
 void SecondaryStation::Answer(uint8_t control, std::string& out) {
