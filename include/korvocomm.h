@@ -242,8 +242,9 @@ KORVO_API int KORVO_CALL GetCommandErrorText(int language, const char* commandNa
 /* The symbolic name of a result code, for example "EFP_BAD_VAT". */
 KORVO_API int KORVO_CALL GetErrorName(int code, char* buffer, int bufferSize);
 
-/* Ends the running wait of the connection with APP_COMMUNICATION_ABORTED, and every later one:
- * disconnect after an abort. May be called from another thread or a window procedure. */
+/* Ends the running wait of the connection with APP_COMMUNICATION_ABORTED; every later command
+ * ends so at once, unsent: disconnect after an abort. May be called from another thread or a
+ * window procedure. */
 KORVO_API int KORVO_CALL Abort(int handle);
 
 /* ---- Receipt documents and items ---------------------------------------------

@@ -7,6 +7,7 @@
 #include "protocol/CommandCatalogue.h"
 #include "protocol/ConfigDefaults.h"
 #include "protocol/ResultCodes.h"
+#include "protocol/TextCompare.h"
 #include "transport/INetworkLayer.h"
 
 namespace korvo {
@@ -109,6 +110,10 @@ int32_t CommandSession::Execute(const char* name, const char* parameters, bool& 
     }
     line[length++] = '\n';
 
+    // An abort stays in force: nothing more reaches the printer, where it
+    // would be executed while the caller is told it was not.
+    if (abortRequested.load(std::memory_order_relaxed)) return lastStatus = APP_COMMUNICATION_ABORTED;
+
     transport->PurgeReceive();
     int32_t r = transport->Send(reinterpret_cast<const uint8_t*>(line), static_cast<uint32_t>(length));
     lastStatus = r;
@@ -143,11 +148,21 @@ int32_t CommandSession::WaitResponse(uint32_t timeLimit) {
                     transport->EndReceive();
                     return lastStatus = APP_WRONG_RESPONSE_DATA;
                 }
-                if (const void* lf = std::memchr(responseBuffer + first, '\n', received - first)) {
-                    transport->EndReceive();
-                    if (static_cast<const char*>(lf) != responseBuffer + received - 1)
-                        return lastStatus = APP_WRONG_RESPONSE_DATA;
-                    return ParseResponse();
+                const char* lf = static_cast<const char*>(std::memchr(responseBuffer + first, '\n', received - first));
+                while (lf) {
+                    uint32_t lineLength = static_cast<uint32_t>(lf - responseBuffer) + 1;
+                    if (!IsStaleAnswer(lineLength)) {
+                        transport->EndReceive();
+                        if (lineLength != received) return lastStatus = APP_WRONG_RESPONSE_DATA;
+                        return ParseResponse();
+                    }
+                    // The late answer of an earlier command: dropped, and the
+                    // wait goes on for this one's.
+                    received -= lineLength;
+                    room += lineLength;
+                    std::memmove(responseBuffer, responseBuffer + lineLength, received);
+                    std::memset(responseBuffer + received, 0, lineLength);
+                    lf = static_cast<const char*>(std::memchr(responseBuffer, '\n', received));
                 }
                 // A full buffer without a line end can never become a
                 // well-formed line; waiting for the time-out would only delay.
@@ -170,6 +185,20 @@ int32_t CommandSession::WaitResponse(uint32_t timeLimit) {
     }
     transport->EndReceive();
     return lastStatus = APP_RESPONSE_TIMEOUT;
+}
+
+bool CommandSession::IsStaleAnswer(uint32_t lineLength) const {
+    if (!currentWireName) return false;
+    const char* end = static_cast<const char*>(std::memchr(responseBuffer, '\t', lineLength));
+    size_t nameLength = end ? static_cast<size_t>(end - responseBuffer) : lineLength - 1;
+    // The command sent in another letter case is a wrong echo, not a stale answer.
+    if (nameLength == std::strlen(currentWireName) && EqualsIgnoreCaseN(responseBuffer, currentWireName, nameLength))
+        return false;
+    for (int32_t i = 0; CommandCatalogue[i].shortName; ++i) {
+        const char* name = CommandCatalogue[i].shortName;
+        if (std::strlen(name) == nameLength && std::memcmp(name, responseBuffer, nameLength) == 0) return true;
+    }
+    return false;
 }
 
 int32_t CommandSession::ParseResponse() {

@@ -33,8 +33,9 @@ public:
     // printer restarts and the caller must discard the connection.
     int32_t Execute(const char* name, const char* parameters, bool& dropConnection);
 
-    // Ends the running wait with -106, and every later one; never cleared.
-    // May be called from another thread or from a dispatched window message.
+    // Ends the running wait with -106; never cleared: every later exchange
+    // ends with -106 at once, without sending its request. May be called
+    // from another thread or from a dispatched window message.
     void RequestAbort() { abortRequested.store(true, std::memory_order_relaxed); }
 
     INetworkLayer* Transport() const { return transport; }
@@ -59,6 +60,10 @@ public:
 private:
     int32_t WaitResponse(uint32_t timeLimit);
     int32_t ParseResponse();
+    // The complete line at the start of responseBuffer begins with the short
+    // name of another catalogue command: the answer of an earlier exchange
+    // that came after its time-out or abort.
+    bool IsStaleAnswer(uint32_t lineLength) const;
 
     INetworkLayer* transport;
     int32_t lastStatus = 0;

@@ -15,6 +15,12 @@ uint8_t At(const std::string& bytes, size_t i) {
     return static_cast<uint8_t>(bytes[i]);
 }
 
+// The shorter of the two is where the longer begins.
+bool Agree(const std::string& a, const std::string& b) {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    return a.compare(0, n, b, 0, n) == 0;
+}
+
 } // namespace
 
 SecondaryStation::SecondaryStation(uint8_t stationAddress, StationHandler& h)
@@ -133,14 +139,15 @@ void SecondaryStation::OnFrame(std::string& out) {
     }
     if (information) {
         uint8_t ns = SendSequence(control);
+        std::string piece(body, 4, At(body, 3) - 1u);
         if (ns == vr) {
-            // A new frame: the primary had our acknowledgement of the last.
-            if (!firstAfterSetUp) lastPieceConfirmed = true;
-            TakeData(reinterpret_cast<const uint8_t*>(body.data()) + 4, At(body, 3) - 1u);
+            TakePiece(piece, true);
             vr = (vr + 1) & 7;
+        } else if (!firstAfterSetUp && ns == ((vr + 7) & 7)) {
+            // The frame taken last, again: our acknowledgement was lost.
+            TakePiece(piece, false);
         }
-        // A repeat (ns one behind) is acknowledged again and not taken;
-        // anything else keeps our N(R), and the primary sets the link up.
+        // Anything else keeps our N(R), and the primary sets the link up.
         firstAfterSetUp = false;
         offeredAfterSetUp = true;
         Answer(SupervisoryControl(kCtrlRR, vr), out);
@@ -148,7 +155,7 @@ void SecondaryStation::OnFrame(std::string& out) {
     }
     // A poll. Outside a new set-up it also shows that our last
     // acknowledgement arrived (else the primary would repeat its frame).
-    if (!firstAfterSetUp) lastPieceConfirmed = true;
+    if (!firstAfterSetUp) Confirmed();
     bool offer = !offeredAfterSetUp;
     offeredAfterSetUp = true;
     if ((control & 0x1F) == kCtrlRR && !offer && (hasInFlight || !pending.empty()))
@@ -165,29 +172,53 @@ void SecondaryStation::Acknowledged(uint8_t nr) {
     }
 }
 
-void SecondaryStation::TakeData(const uint8_t* data, size_t length) {
-    std::string piece(reinterpret_cast<const char*>(data), length);
-    if (firstAfterSetUp) {
-        // Sequence numbers started again with the new set-up, so a repeat
-        // can only be told by its content: the piece we took last, whose
-        // acknowledgement the primary may never have seen...
-        if (!lastPieceConfirmed && piece == lastPiece) return;
-        // ... or the message sent again from its first byte.
-        if (!request.empty() && request.compare(0, piece.size(), piece) == 0) request.clear();
+void SecondaryStation::Confirmed() {
+    held.erase(0, heldFrame < held.size() ? heldFrame : held.size());
+    heldFrame = 0;
+}
+
+void SecondaryStation::TakePiece(const std::string& piece, bool fresh) {
+    if (!fresh) {
+        // The frame taken last, again. It starts where that frame did; sent
+        // with another N(R) it may be cut longer, and only the bytes beyond
+        // the first one's are new. A poll before it may have let the held
+        // bytes go: they are held again.
+        if (held.size() < piece.size() || !Agree(piece, held)) held = piece;
+        heldFrame = piece.size();
+        if (piece.size() <= lastFrame) return;
+        size_t known = lastFrame;
+        lastFrame = piece.size();
+        TakeData(piece.substr(known), false);
+        return;
     }
-    lastPiece = piece;
-    lastPieceConfirmed = false;
+    // A fresh frame starts after the last one, whose acknowledgement the
+    // primary has seen. Across a new set-up only the bytes can tell: a piece
+    // that agrees with what we hold is taken for a repeat, so that a request
+    // never runs twice.
+    if (!(firstAfterSetUp && Agree(piece, held))) Confirmed();
+    if (!Agree(piece, held)) held.clear();
+    size_t known = piece.size() < held.size() ? piece.size() : held.size();
+    if (held.size() < piece.size()) held = piece;
+    heldFrame = lastFrame = piece.size();
+    if (known == piece.size()) return;
+    // The message sent again from its first byte (after RNR answers)
+    // replaces the part taken before.
+    TakeData(piece.substr(known), firstAfterSetUp && known == 0);
+}
+
+void SecondaryStation::TakeData(const std::string& data, bool mayRestart) {
+    if (mayRestart && Agree(data, request)) request.clear();
     // A request that never ends would block the line; it is dropped.
-    if (request.size() + piece.size() > kRequestMax) request.clear();
-    request += piece;
+    if (request.size() + data.size() > kRequestMax) request.clear();
+    request += data;
     if (!handler.IsComplete(request)) return;
     std::string response = handler.Execute(request);
     request.clear();
-    // Whatever is left of an older response belongs to a request that its
-    // sender has given up on.
+    // What was not sent yet of an older response belongs to a request that
+    // its sender has given up on. The frame in flight stays: the primary may
+    // have it already, its acknowledgement still on the way, and its N(S)
+    // must not carry other bytes, or the new response is taken for its repeat.
     pending = std::move(response);
-    hasInFlight = false;
-    inFlight.clear();
 }
 
 void SecondaryStation::Answer(uint8_t control, std::string& out) {

@@ -3,7 +3,8 @@
 // RR (or RNR when busy) with its N(R) to polls and to information frames;
 // an information frame with the printer's response when polled and it has
 // one; a window of one frame in each direction. A repeated information frame
-// is recognised by its N(S) and never taken twice, so no request runs twice.
+// is recognised by its N(S), or after a new set-up of the link by its bytes,
+// and never taken twice, so no request runs twice.
 //
 // The station works on bytes only: Feed takes what came down the line and
 // returns the frames to send back; the front end moves the bytes.
@@ -57,7 +58,9 @@ private:
     void Answer(uint8_t control, std::string& out);
     void AnswerInformation(std::string& out);
     void Acknowledged(uint8_t nr);
-    void TakeData(const uint8_t* data, size_t length);
+    void TakePiece(const std::string& piece, bool fresh);
+    void TakeData(const std::string& data, bool mayRestart);
+    void Confirmed();
     void Emit(std::string body, std::string& out);
 
     uint8_t address;
@@ -78,11 +81,21 @@ private:
     uint32_t framesReceived = 0;
     uint32_t informationReceived = 0;
 
-    // Request being received, and the guard against taking a piece twice
-    // across a new set-up of the link (sequence numbers start again there).
+    // Request being received, and the guard against taking bytes twice. The
+    // primary sends again from the first byte whose acknowledgement it has
+    // not seen, cut into pieces anew: the CRC rule makes the cut depend on
+    // N(S) and N(R). held: the primary's bytes that we have, from the first
+    // byte of the last information frame received on; heldFrame: how many
+    // that frame carried.
     std::string request;
-    std::string lastPiece;
-    bool lastPieceConfirmed = true;
+    std::string held;
+    size_t heldFrame = 0;
+    // How many bytes the last information frame taken carried; a repeat of
+    // it knows them, whatever a poll let go.
+    size_t lastFrame = 0;
+    // No information frame since the last set-up: sequence numbers started
+    // again, so whether the primary saw our last acknowledgement can only be
+    // told by the bytes it sends.
     bool firstAfterSetUp = false;
     // After a set-up the first poll gets RR, not data: the primary may still
     // hold a message whose acknowledgement it lost, and it sends only after RR.

@@ -1,9 +1,11 @@
 #include "tool/CommandFileRun.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "korvocomm.h"
 #include "platform/clock.h"
 #include "tool/CMyFile.h"
 #include "tool/ConsoleFormats.h"
@@ -28,8 +30,11 @@ private:
     int LoadCommandFile(const char* inputFile);
     int Connect(int kind, const char* portOrHost, int32_t speed, uint8_t deviceAddress);
     void ExecuteLines();
-    // Executes one line; false when the run stops after it.
-    bool ExecuteLine(char* line);
+    // Executes one line; false when the run stops after it. A line that holds
+    // a NUL byte of the file is refused, not sent.
+    bool ExecuteLine(char* line, bool holdsNul);
+    // A NUL of the text that was in the file, not a cut line end.
+    bool IsFileNul(const char* at) const;
     int32_t DisconnectPrinter();
 
     void StartTiming() {
@@ -57,6 +62,10 @@ private:
 
     std::unique_ptr<char[]> text;
     uint32_t textLength = 0;
+    // Where the file itself had NUL bytes, in order; the cut text no longer
+    // tells them from line ends.
+    std::unique_ptr<uint32_t[]> fileNuls;
+    uint32_t fileNulCount = 0;
     CMyFile response;
     int32_t handle = 0;
     uint32_t lineCounter = 0;
@@ -96,6 +105,14 @@ int CommandFileRun::LoadCommandFile(const char* inputFile) {
     if (!text) return kExitInputOpenError;
     textLength = input.Read(text.get(), size);
     input.Close();
+    for (uint32_t i = 0; i < textLength; ++i)
+        fileNulCount += text[i] == '\0';
+    if (fileNulCount) {
+        fileNuls.reset(new (std::nothrow) uint32_t[fileNulCount]);
+        if (!fileNuls) return kExitInputOpenError;
+        for (uint32_t i = 0, n = 0; i < textLength; ++i)
+            if (text[i] == '\0') fileNuls[n++] = i;
+    }
     if (!CutCommandLines(text.get(), textLength)) {
         text.reset();
         return kExitLineTooLong;
@@ -130,20 +147,35 @@ int CommandFileRun::Connect(int kind, const char* portOrHost, int32_t speed,
     return kExitConnectionFailed;
 }
 
+bool CommandFileRun::IsFileNul(const char* at) const {
+    uint32_t position = static_cast<uint32_t>(at - text.get());
+    const uint32_t* first = fileNuls.get();
+    const uint32_t* last = first + fileNulCount;
+    const uint32_t* found = std::lower_bound(first, last, position);
+    return found != last && *found == position;
+}
+
 void CommandFileRun::ExecuteLines() {
     char* const end = text.get() + textLength;
     for (char* p = text.get(); p < end;) {
-        if (!*p) {
+        if (!*p && !IsFileNul(p)) {
             ++p;
             continue;
         }
-        char* next = p + std::strlen(p) + 1; // before the TAB is cut
-        if (!ExecuteLine(p)) return;
-        p = next;
+        // The line runs to the next cut line end; NULs of the file inside it
+        // do not end it.
+        char* lineEnd = p;
+        bool holdsNul = false;
+        while (lineEnd < end && (*lineEnd || IsFileNul(lineEnd))) {
+            holdsNul = holdsNul || !*lineEnd;
+            ++lineEnd;
+        }
+        if (!ExecuteLine(p, holdsNul)) return;
+        p = lineEnd + 1;
     }
 }
 
-bool CommandFileRun::ExecuteLine(char* line) {
+bool CommandFileRun::ExecuteLine(char* line, bool holdsNul) {
     const char* parameters = nullptr; // none, unless the line has a TAB
     if (char* tab = std::strchr(line, '\t')) {
         *tab = '\0';
@@ -152,9 +184,12 @@ bool CommandFileRun::ExecuteLine(char* line) {
     ++lineCounter;
     bool configurationLine = line[0] == ':';
 
-    int32_t result;
+    // The C strings of the calls would end at the NUL: the printer would get
+    // part of the line. The line is refused with the code the library gives
+    // a command it will not send for its form.
+    int32_t result = EFP_DATA_TYPE;
     if (configurationLine) {
-        result = library.SetConfigValue(handle, line + 1, parameters);
+        if (!holdsNul) result = library.SetConfigValue(handle, line + 1, parameters);
     } else {
         if (options.PrintLineNum) std::fprintf(console, "%u: ", lineCounter);
         StartTiming();
@@ -162,7 +197,7 @@ bool CommandFileRun::ExecuteLine(char* line) {
         // Shown before the command is sent: a slow command shows what it waits for.
         std::fprintf(console, "%s == ", line);
         std::fflush(console);
-        result = library.SendCommand(handle, line, parameters);
+        if (!holdsNul) result = library.SendCommand(handle, line, parameters);
     }
     lastLineResult = result;
 
@@ -183,7 +218,8 @@ bool CommandFileRun::ExecuteLine(char* line) {
     // The values of the last well-formed response; nothing when there is
     // none or the connection is gone. One byte is kept for the terminating NUL.
     std::memset(buffer, 0, sizeof buffer);
-    library.GetLastCommandResponse(handle, buffer, static_cast<int>(sizeof buffer - 1));
+    if (!holdsNul)
+        library.GetLastCommandResponse(handle, buffer, static_cast<int>(sizeof buffer - 1));
     if (buffer[0]) {
         WritePiece("\t");
         WritePiece(buffer);

@@ -68,6 +68,8 @@ int32_t CRS232NetwLayerServ::Open() {
     s.failureCode.store(0);
     s.running.store(false);
     s.pollRequested.store(false);
+    s.leftOver.store(false);
+    s.dropRequested.store(false);
     s.keepPolling.store(0);
     s.ClearTransmit();
     PurgeReceive();
@@ -132,6 +134,17 @@ int32_t CRS232NetwLayerServ::Send(const uint8_t* data, uint32_t length) {
         return -code;
     }
     s.failureCode.store(0);
+    // The message of an exchange that is over goes first: the thread drops
+    // it within a pass, or finishes what is left of it.
+    if (s.leftOver.load()) {
+        const uint32_t start = TickCount();
+        while ((s.dropRequested.load() || s.txLength.load() != 0) && ThreadRuns() &&
+               TickCount() - start < closeWait) {
+            PumpMessages();
+            YieldThread();
+        }
+        s.leftOver.store(false);
+    }
     s.txLock.Take();
     if (s.txLength.load() != 0 || length > SerialLinkState::kBufferSize || (length && !data)) {
         s.txLock.Release();
@@ -141,6 +154,7 @@ int32_t CRS232NetwLayerServ::Send(const uint8_t* data, uint32_t length) {
     s.txAcked.store(0);
     s.txPendingEnd.store(0);
     s.txLength.store(length);
+    s.answered.store(false);
     s.txLock.Release();
     return 0;
 }
@@ -167,6 +181,7 @@ int32_t CRS232NetwLayerServ::Receive(uint8_t* buffer, uint32_t capacity) {
     }
     s.pollRequested.store(false);
     s.rxLock.Release();
+    if (n) s.answered.store(true);
     return static_cast<int32_t>(n);
 }
 
@@ -186,7 +201,15 @@ void CRS232NetwLayerServ::PurgeReceive() {
 }
 
 void CRS232NetwLayerServ::EndReceive() {
-    if (state) state->pollRequested.store(false);
+    if (!state) return;
+    state->pollRequested.store(false);
+    // A message still queued belongs to an exchange that is over. Without an
+    // answer (a time-out, an abort) it must neither reach the printer later
+    // nor hold up the next one. With one the printer has it; what is left is
+    // a repeat, which the link finishes.
+    if (state->txLength.load() == 0) return;
+    state->leftOver.store(true);
+    if (!state->answered.load()) state->dropRequested.store(true);
 }
 
 bool CRS232NetwLayerServ::HasFailed() {

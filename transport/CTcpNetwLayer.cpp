@@ -26,6 +26,13 @@ private:
     os::ResolvedAddress* list;
 };
 
+// A connection that broke: the socket error's own code where the table has
+// one (a reset is 658), else 653; the table's fallback names a failed connect.
+int32_t BrokenConnectionCode(int32_t socketError, int32_t systemError) {
+    int32_t code = MapSocketError(socketError, systemError);
+    return code == APP_TCP_CONNECT_ERROR ? APP_TCP_CONNECTION_BROKEN : code;
+}
+
 constexpr uint32_t kPeekSize = 2048;
 constexpr uint32_t kPurgePiece = 1024;
 constexpr uint32_t kMaxDnsMode = 2;
@@ -84,6 +91,7 @@ int32_t CTcpNetwLayer::Close() {
         os::SocketClose(socketHandle);
         socketHandle = os::kInvalidSocket;
     }
+    failureCode = 0;
     return 0;
 }
 
@@ -91,6 +99,8 @@ int32_t CTcpNetwLayer::Send(const uint8_t* data, uint32_t length) {
     // A request is at most a few kilobytes, but a non-blocking send takes
     // only what fits in the socket's buffer: keep going until all of it is
     // out, waiting while a slow peer makes room.
+    // The printer is gone: nothing would arrive, and it must not wait.
+    if (failureCode != 0) return -failureCode;
     const uint32_t start = TickCount();
     uint32_t sent = 0;
     do {
@@ -111,15 +121,28 @@ int32_t CTcpNetwLayer::Receive(uint8_t* buffer, uint32_t capacity) {
     // Nothing fits; a recv of 0 bytes would read as a closed connection.
     if (capacity == 0) return 0;
     int32_t n = os::SocketRecv(socketHandle, buffer, capacity);
-    if (n < 0) return APP_TCP_CONNECTION_BROKEN;
-    if (n == 0) return APP_TCP_CONNECTION_CLOSED;
+    if (n < 0) {
+        failureCode = -BrokenConnectionCode(os::LastSocketError(), os::LastSystemError());
+        return APP_TCP_CONNECTION_BROKEN;
+    }
+    if (n == 0) {
+        failureCode = -APP_TCP_CONNECTION_CLOSED;
+        return APP_TCP_CONNECTION_CLOSED;
+    }
     return n;
 }
 
 uint32_t CTcpNetwLayer::BytesAvailable() {
+    if (socketHandle == os::kInvalidSocket) return 0;
     uint8_t scratch[kPeekSize];
     int32_t n = os::SocketPeek(socketHandle, scratch, kPeekSize - 1);
-    return n > 0 ? static_cast<uint32_t>(n) : 0;
+    if (n > 0) return static_cast<uint32_t>(n);
+    // A closed connection is no idle one: the session ends its wait at once.
+    if (n == 0)
+        failureCode = -APP_TCP_CONNECTION_CLOSED;
+    else if (os::LastSocketError() != os::kWsaEWouldBlock)
+        failureCode = -BrokenConnectionCode(os::LastSocketError(), os::LastSystemError());
+    return 0;
 }
 
 void CTcpNetwLayer::PurgeReceive() {

@@ -30,15 +30,17 @@ public:
     int32_t Open() override;
     int32_t Close() override;
     // Writes the whole message; waits for room in the socket's buffer for at
-    // most kSendTimeLimit in all.
+    // most kSendTimeLimit in all. On a connection that has failed, sends
+    // nothing and returns the failure's code.
     int32_t Send(const uint8_t* data, uint32_t length) override;
     int32_t Receive(uint8_t* buffer, uint32_t capacity) override;
-    // Peeks; a connection the peer has closed looks idle (0).
+    // Peeks. A connection that the printer closed (654) or that broke (the
+    // socket error's code: 658 for a reset, else 653) is recorded as failed.
     uint32_t BytesAvailable() override;
     void PurgeReceive() override;
     void EndReceive() override {}
-    bool HasFailed() override { return false; }
-    int32_t GetFailureCode() override { return 0; }
+    bool HasFailed() override { return failureCode != 0; }
+    int32_t GetFailureCode() override { return failureCode; }
     bool SetTransferTime(uint32_t milliseconds) override;
     uint32_t GetExtraResponseTime() override { return 2 * transferTime; }
     bool SetOption(int32_t optionId, uint32_t value) override;
@@ -54,6 +56,8 @@ private:
     uint32_t dnsMode = 0;
     std::unique_ptr<char[]> hostText;
     os::SocketHandle socketHandle = os::kInvalidSocket;
+    // Positive code of a closed or broken connection; 0 while it is fine.
+    int32_t failureCode = 0;
 };
 
 } // namespace korvo

@@ -52,6 +52,14 @@ struct SerialLinkState {
     LockFlag rxLock;
 
     std::atomic<bool> pollRequested{false};
+    // Receive has handed out bytes since the last Send: the printer answered.
+    std::atomic<bool> answered{false};
+    // The caller stopped waiting while its message was still queued; the
+    // next Send waits until the thread has finished or dropped it.
+    std::atomic<bool> leftOver{false};
+    // ... without an answer: the thread drops the message and sets the link
+    // up again before the next.
+    std::atomic<bool> dropRequested{false};
     std::atomic<uint8_t> keepPolling{0};
     // Positive code of a recorded failure, 0 for none.
     std::atomic<int32_t> failureCode{0};

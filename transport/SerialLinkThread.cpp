@@ -31,6 +31,7 @@ public:
 private:
     uint32_t NextStep();
     uint32_t Poll();
+    uint32_t PollOrRepeat();
     uint32_t SendNextPiece();
     uint32_t OnInformation();
     uint32_t OnSupervisory();
@@ -43,10 +44,9 @@ private:
     uint32_t timeouts = 0;
     bool resetDone = false;
     uint32_t rnrCount = 0;
-    // The whole message as it stood when its last information frame went
-    // out, for the resend after a storm of RNR answers.
-    uint8_t saved[SerialLinkState::kBufferSize];
-    uint32_t savedLength = 0;
+    // An information frame went out in answer to RR, and the answers since
+    // have been RNR.
+    bool afterInformation = false;
 };
 
 uint32_t LinkLoop::Poll() {
@@ -54,6 +54,16 @@ uint32_t LinkLoop::Poll() {
     uint32_t waiting = s.rxLength.load();
     return f.SendSupervisory(waiting + kFrameDataMax > SerialLinkState::kBufferSize ? kCtrlRNR
                                                                                     : kCtrlRR);
+}
+
+// A piece in flight that the printer has not acknowledged goes again where a
+// poll would go (after a late frame, an RNR, a stray UA): the printer takes a
+// poll for the sign that its acknowledgement of the piece arrived, and would
+// take the piece sent again after a new set-up for a new request. The piece
+// carries N(R) as the poll would.
+uint32_t LinkLoop::PollOrRepeat() {
+    if (s.txLength.load() != 0 && s.txAcked.load() != s.txPendingEnd.load()) return SendNextPiece();
+    return Poll();
 }
 
 uint32_t LinkLoop::SendNextPiece() {
@@ -91,10 +101,10 @@ uint32_t LinkLoop::OnInformation() {
                 s.keepPolling.store(kPollsAfterData);
             }
         }
-        return Poll();
+        return PollOrRepeat();
     }
     // The printer repeated the frame already taken: acknowledge it again.
-    if (f.peerSendSeq == ((f.recvSeq + 7) & 7)) return Poll();
+    if (f.peerSendSeq == ((f.recvSeq + 7) & 7)) return PollOrRepeat();
     return f.SendUnnumbered(kCtrlDISC);
 }
 
@@ -122,7 +132,7 @@ uint32_t LinkLoop::OnSupervisory() {
         s.keepPolling.store(kPollsAfterData);
     }
     if (f.peerReady && s.txLength.load() != 0) return SendNextPiece();
-    return Poll();
+    return PollOrRepeat();
 }
 
 uint32_t LinkLoop::NextStep() {
@@ -144,7 +154,7 @@ uint32_t LinkLoop::NextStep() {
         case kCtrlSNRM:
             return f.SendUnnumbered(f.lastSent);
         default:
-            return Poll();
+            return PollOrRepeat();
         }
     case kCtrlI:
         return OnInformation();
@@ -153,13 +163,15 @@ uint32_t LinkLoop::NextStep() {
         return OnSupervisory();
     case kCtrlUA:
         f.peerReady = false;
-        return f.lastSent == kCtrlDISC ? f.SendUnnumbered(kCtrlSNRM) : Poll();
+        if (f.lastSent == kCtrlDISC) return f.SendUnnumbered(kCtrlSNRM);
+        // After SNRM the polls go on until the printer is ready.
+        return f.lastSent == kCtrlSNRM ? Poll() : PollOrRepeat();
     case kCtrlFRMR:
         f.peerReady = false;
         return f.SendUnnumbered(kCtrlSNRM);
     default:
         f.peerReady = false;
-        return Poll();
+        return PollOrRepeat();
     }
 }
 
@@ -187,7 +199,7 @@ void LinkLoop::Bookkeeping(uint32_t result) {
         s.failureCode.store(static_cast<int32_t>(result));
         f.linkState = kLinkSetUpRequested;
         s.ClearTransmit();
-        savedLength = 0;
+        afterInformation = false;
         rnrCount = 0;
         failedPasses = 0;
     }
@@ -205,13 +217,21 @@ uint32_t LinkLoop::Run() {
 
     uint32_t result = 0;
     for (;;) {
+        if (s.dropRequested.load()) {
+            if (s.txLength.load() != 0) {
+                s.ClearTransmit();
+                afterInformation = false;
+                rnrCount = 0;
+                // The numbering starts again, so that the printer cannot take
+                // the next message for a repeat of this one.
+                f.linkState = kLinkSetUpRequested;
+            }
+            s.dropRequested.store(false);
+        }
         bool busy = s.pollRequested.load() || s.txLength.load() != 0 || s.keepPolling.load() != 0;
         if (busy) {
             result = NextStep();
-            if (f.lastSent == kCtrlI && f.linkState == kCtrlRR) {
-                savedLength = s.txLength.load();
-                std::memcpy(saved, s.txBuffer, savedLength);
-            }
+            if (f.lastSent == kCtrlI && f.linkState == kCtrlRR) afterInformation = true;
             PumpMessages();
             SleepMs(1);
             if (result == 0) {
@@ -219,29 +239,27 @@ uint32_t LinkLoop::Run() {
                 if (result == 0 && f.linkState == kCtrlI)
                     s.keepPolling.store(kPollsAfterInformation);
             }
-            if (savedLength != 0 && f.linkState == kCtrlRNR) {
+            if (afterInformation && f.linkState == kCtrlRNR) {
                 if (++rnrCount >= kRnrAnswersBeforeResend) {
                     // The printer stays busy after the message: set the link
-                    // up again and send the message from its first byte.
+                    // up again, and send a message it has not acknowledged
+                    // from its first byte. One it has acknowledged never goes
+                    // again: the printer has it, and would run it twice.
                     s.txLock.Take();
-                    if (s.txLength.load() == 0) {
-                        std::memcpy(s.txBuffer, saved, savedLength);
-                        s.txLength.store(savedLength);
-                    }
                     s.txAcked.store(0);
                     s.txPendingEnd.store(0);
                     f.peerReady = false;
                     s.txLock.Release();
                     f.linkState = kLinkSetUpRequested;
                     rnrCount = 0;
-                    savedLength = 0;
+                    afterInformation = false;
                 }
             } else {
                 // A time-out inside the rest of an I frame.
                 if (f.linkState == kLinkBadFrame && result == kPacketTimeout)
                     result = kPacketIncomplete;
                 rnrCount = 0;
-                savedLength = 0;
+                afterInformation = false;
             }
         } else {
             // An idle pass keeps the last busy pass's result; a time-out
@@ -249,7 +267,7 @@ uint32_t LinkLoop::Run() {
             PumpMessages();
             SleepMs(1);
             rnrCount = 0;
-            savedLength = 0;
+            afterInformation = false;
             f.peerReady = false;
             failedPasses = 0;
         }

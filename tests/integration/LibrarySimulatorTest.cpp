@@ -253,6 +253,22 @@ TEST_F(LibrarySimulatorTest, CommandsResponsesAndAbort) {
     Disconnect(h);
 }
 
+// The printer answers a command that timed out all the same; that answer
+// comes while the next command waits.
+TEST_F(LibrarySimulatorTest, LateAnswerOfATimedOutCommandIsNotTheNextOnesAnswer) {
+    for (const char* kind : {"tcp", "usb"}) {
+        SCOPED_TRACE(kind);
+        int h = Connect(kind);
+        ASSERT_GT(h, 0) << GetLastComError(0);
+        Fault("gDT delay 400 count=1");
+        EXPECT_EQ(SetConfigValue(h, "next_cmd_time", "100"), 0);
+        EXPECT_EQ(SetConfigValue(h, "link_transfer_time", "0"), 0);
+        EXPECT_EQ(SendCommand(h, "getDate", "1"), APP_RESPONSE_TIMEOUT);
+        EXPECT_EQ(SendCommand(h, "getProperty", "6"), 0);
+        EXPECT_EQ(Disconnect(h), 0);
+    }
+}
+
 TEST_F(LibrarySimulatorTest, ConfigurationReachesLaterConnectionsOnly) {
     int before = ConnectTCP(tcpAddress.c_str());
     ASSERT_GT(before, 0);

@@ -220,9 +220,10 @@ TEST(CommandSessionAbort, AbortFromAnotherThreadEndsTheWait) {
     EXPECT_EQ(session.Execute("endFiscalReceipt", "1", drop), APP_COMMUNICATION_ABORTED);
     aborter.join();
     EXPECT_EQ(session.LastStatus(), APP_COMMUNICATION_ABORTED);
-    // The flag stays: the next exchange is still sent, then ends the same way.
+    // The flag stays: the next exchange ends at once and sends nothing.
     EXPECT_EQ(session.Execute("pXR", nullptr, drop), APP_COMMUNICATION_ABORTED);
-    EXPECT_EQ(transport.sent.size(), 2u);
+    EXPECT_EQ(transport.sent.size(), 1u);
+    EXPECT_EQ(session.LastStatus(), APP_COMMUNICATION_ABORTED);
 }
 
 TEST(CommandSessionAbort, AbortFromTheMessagePump) {
@@ -234,9 +235,10 @@ TEST(CommandSessionAbort, AbortFromTheMessagePump) {
     bool drop = false;
     EXPECT_EQ(session.Execute("pXR", nullptr, drop), APP_COMMUNICATION_ABORTED);
     SetMessagePumpHook(nullptr);
-    // A complete response in the first chunk still wins over the flag.
+    // Not even a printer that would answer at once gets the next request.
     transport.AnswerEach([](const std::string& r) { return std::vector<std::string>{ResponseTo(r, 0)}; });
-    EXPECT_EQ(session.Execute("pXR", nullptr, drop), 0);
+    EXPECT_EQ(session.Execute("pXR", nullptr, drop), APP_COMMUNICATION_ABORTED);
+    EXPECT_EQ(transport.sent.size(), 1u);
 }
 
 } // namespace

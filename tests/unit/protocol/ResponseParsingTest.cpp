@@ -63,7 +63,6 @@ TEST_F(ResponseParsing, MalformedLinesGive303) {
     const char* bad[] = {
         "gdt\tRSP\t0\n",      // echo differs in letter case
         "getDate\tRSP\t0\n",  // long name echoed
-        "pXR\tRSP\t0\n",      // another command
         "gDT\trsp\t0\n",      // marker
         "gDT\tRSPX\t0\n",     // marker
         "gDT\tRSP\t\n",       // empty code
@@ -81,6 +80,17 @@ TEST_F(ResponseParsing, MalformedLinesGive303) {
         EXPECT_EQ(session.LastStatus(), APP_WRONG_RESPONSE_DATA);
         EXPECT_EQ(session.ResponseValues(), nullptr);
     }
+}
+
+// The answer of an earlier command that arrived after its time-out or abort.
+TEST_F(ResponseParsing, LateAnswerOfAnotherCommandIsDroppedAndTheWaitGoesOn) {
+    EXPECT_EQ(Answer("pRI\tRSP\t0\ngDT\tRSP\t0\t1\tx\n"), 0);
+    EXPECT_EQ(Values(), "1\tx");
+    EXPECT_EQ(Answer(std::vector<std::string>{"pXR\tRSP\t0\n", "CONNECT\tRSP\t3", "01\n", "gDT\tRSP\t5\n"}), 5);
+    EXPECT_EQ(Answer("pXR\tRSP\t0\n"), APP_RESPONSE_TIMEOUT);
+    // Only an exact short name: the line after it is judged on its own.
+    EXPECT_EQ(Answer("pXR\tRSP\t0\ngdt\tRSP\t0\n"), APP_WRONG_RESPONSE_DATA);
+    EXPECT_EQ(Answer("printXReport\tRSP\t0\n"), APP_WRONG_RESPONSE_DATA);
 }
 
 TEST_F(ResponseParsing, BytesThatCanNeverFormALine) {

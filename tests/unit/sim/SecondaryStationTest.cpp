@@ -152,6 +152,19 @@ TEST_F(Station, ResponseGoesInPiecesOfAtMost250WithAWindowOfOne) {
     EXPECT_EQ(Hex(Feed(Poll(nr))), Hex(Frame(Bytes("01 02 31"))));
 }
 
+TEST_F(Station, NewResponseNeverTakesTheNumberOfTheFrameInFlight) {
+    // The answer to "a" is in flight when "b" comes with N(R) 0: the
+    // primary may have it, its acknowledgement still on the way.
+    Feed(IFrame(0, 0, "a\n"));
+    std::string first = Feed(Poll(0));
+    ASSERT_GE(first.size(), 4u);
+    EXPECT_EQ(static_cast<uint8_t>(first[3]), 0x10 | 1 << 5); // N(S) 0
+    Feed(IFrame(1, 0, "b\n"));
+    // N(R) 1 acknowledges it; the answer to "b" goes as N(S) 1.
+    std::string second = Feed(Poll(1));
+    EXPECT_EQ(second, Frame(Bytes("01 02 52 06") + "ok:b\n"));
+}
+
 TEST_F(Station, MessageInSeveralFramesRunsOnceWhenWhole) {
     Feed(IFrame(0, 0, std::string(250, 'a')));
     EXPECT_TRUE(printer.executed.empty());
@@ -174,6 +187,30 @@ TEST_F(Station, PieceRepeatedAfterANewSetUpIsNotTakenAgain) {
     Feed(Poll(0));
     Feed(IFrame(1, 0, "c\n"));
     EXPECT_EQ(printer.executed.size(), 2u);
+}
+
+// The primary cuts its pieces by the CRC rule, which depends on N(S) and
+// N(R): after a new set-up the same bytes may come cut otherwise.
+TEST_F(Station, RepeatCutAnewAfterANewSetUpIsNotTakenAgain) {
+    const std::string line = "pRI\tREQ\tItem\n";
+    auto setUpAgain = [&] {
+        Feed(Frame(Bytes("02 01 53")));
+        Feed(Frame(Bytes("02 01 93")));
+        Feed(Poll(0));
+    };
+    // Taken whole, then sent again as "p" and the rest.
+    Feed(IFrame(0, 0, line));
+    setUpAgain();
+    EXPECT_EQ(Hex(Feed(IFrame(0, 0, "p"))), Hex(Frame(Bytes("01 02 31"))));
+    EXPECT_EQ(Hex(Feed(IFrame(1, 0, line.substr(1)))), Hex(Frame(Bytes("01 02 51"))));
+    ASSERT_EQ(printer.executed.size(), 1u);
+    // Taken as "p", then sent again whole.
+    Feed(Poll(0));
+    Feed(IFrame(2, 0, "p"));
+    setUpAgain();
+    Feed(IFrame(0, 0, line));
+    ASSERT_EQ(printer.executed.size(), 2u);
+    EXPECT_EQ(printer.executed[1], line);
 }
 
 TEST_F(Station, AfterANewSetUpTheFirstPollIsOfferedTheLine) {

@@ -94,6 +94,19 @@ TEST_F(CommandFileRunTest, ResponseFileFieldsForCommandAndConfigurationLines) {
     EXPECT_TRUE(Called("Disconnect(7)"));
 }
 
+TEST_F(CommandFileRunTest, LineWithANulByteIsRefusedNotSent) {
+    const char commands[] = "gDT\t1\r\n:next_cmd_time\t50\0"
+                            "00\r\npRI\tItem\0 1\t1.00\r\noP\r\n";
+    EXPECT_EQ(Run(std::string(commands, sizeof commands - 1)), kExitCommandFailed);
+    EXPECT_EQ(Responses(), "gDT\t0\t1\t05032024\r\n"
+                           ":next_cmd_time\t401\r\n"
+                           "pRI\t401\r\n");
+    EXPECT_EQ(console.Text(), "Connect == 0\ngDT == 0\npRI == 401\nDisconnect == 0\n");
+    EXPECT_FALSE(CalledAny("SetConfigValue"));
+    EXPECT_FALSE(CalledAny("SendCommand(pRI"));
+    EXPECT_FALSE(CalledAny("SendCommand(oP"));
+}
+
 TEST_F(CommandFileRunTest, FailedConnectionLeavesAnEmptiedResponseFile) {
     Fake().connectHandle = 0;
     Fake().connectError = -655;

@@ -10,6 +10,7 @@
 #include "korvocomm.h"
 #include "protocol/CommandSession.h"
 #include "transport/CRS232NetwLayerServ.h"
+#include "transport/Crc16.h"
 
 namespace korvo {
 namespace {
@@ -239,6 +240,57 @@ TEST_F(Messages, SixRnrAnswersSendTheWholeMessageAgain) {
     EXPECT_EQ(rnr, 6);
 }
 
+TEST_F(Messages, MessageTheBusyPrinterAcknowledgedIsNotSentAgain) {
+    // This printer takes the message, then answers RNR while it works on it:
+    // six RNR, the first acknowledging the message.
+    int busy = -1;
+    at.line.Answer([&](const std::string& frame) {
+        std::string out;
+        at.station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), out);
+        if (busy < 0 && (static_cast<uint8_t>(frame[3]) & 0x11) == 0x10) busy = 6;
+        uint8_t control = out.size() > 3 ? static_cast<uint8_t>(out[3]) : 0;
+        if (busy > 0 && ((control & 0x11) == 0x10 || (control & 0x1F) == 0x11)) {
+            // Its answer, data or RR, becomes RNR with the same N(R).
+            --busy;
+            std::string body = out.substr(1, 3);
+            body[2] = static_cast<char>(0x15 | (control & 0xE0));
+            uint16_t crc = Crc16(reinterpret_cast<const uint8_t*>(body.data()), 3);
+            out = "\xAA" + body + static_cast<char>(crc & 0xFF) + static_cast<char>(crc >> 8);
+        }
+        return out;
+    });
+    RunsOnce("taken once\n");
+    std::vector<Seen> sent = PrimaryFrames(Log());
+    EXPECT_EQ(CountControl(sent, 0x93), 2); // the link was set up again
+}
+
+TEST_F(Messages, LateFrameInAnswerToAPieceDoesNotMakeThePrimaryPoll) {
+    // A frame of the printer that comes late (a busy line) is read as the
+    // answer to the request's piece: here its earlier data frame. A poll now
+    // would tell the printer that its acknowledgement of the piece arrived;
+    // the piece goes again instead. Then a wrong N(R) sets the link up again
+    // and the piece is sent once more: the printer must know it for a repeat.
+    std::string lastData;
+    bool done = false;
+    at.line.Answer([&](const std::string& frame) {
+        std::string out;
+        at.station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), out);
+        if (out.size() > 4 && (static_cast<uint8_t>(out[3]) & 0x11) == 0x10) lastData = out;
+        if (!done && frame.find("late\n") != std::string::npos) {
+            done = true;
+            sim::LinkFault f;
+            sim::ParseLinkFault("seq", f);
+            at.station.Faults().Add(f);
+            return lastData;
+        }
+        return out;
+    });
+    RunsOnce("first\n");
+    RunsOnce("late\n");
+    std::vector<Seen> sent = PrimaryFrames(Log());
+    EXPECT_EQ(CountControl(sent, 0x93), 2);
+}
+
 TEST_F(Messages, FrameRejectIsAnsweredWithSetUp) {
     at.AddFault("frmr@i1");
     RunsOnce("rejected once\n");
@@ -276,6 +328,63 @@ TEST_F(Messages, WrongSequenceNumberInTheAcknowledgementOfTheRequest) {
     RunsOnce("next\n");
     std::vector<Seen> sent = PrimaryFrames(Log());
     EXPECT_EQ(CountControl(sent, 0x53), 2);
+}
+
+std::string Describe(const Seen& s) {
+    std::string who = s.fromPrimary ? "L " : "P ";
+    char text[32];
+    if (s.information())
+        std::snprintf(text, sizeof text, "I %d %d %zu", s.ns(), s.nr(), s.data().size());
+    else if (s.supervisory())
+        std::snprintf(text, sizeof text, "%s %d", (s.control() & 0x1F) == 0x11 ? "RR" : "RNR",
+                      s.nr());
+    else
+        std::snprintf(text, sizeof text, "%02X", s.control());
+    return who + text;
+}
+
+TEST_F(Messages, MessageSentAgainInOtherPiecesAfterANewSetUpRunsOnce) {
+    // Whole at N(S) 1, N(R) 1; at N(S) 0, N(R) 0 its CRC holds 0xAA, so
+    // after the new set-up its first piece is the single byte "p".
+    const std::string request = "pRI\tREQ\tItem 2171\t1.00\t1.000\t1\t\t\t\t\t\t\n";
+    at.AddFault("seq@i2"); // the acknowledgement of the request: a wrong N(R)
+    RunsOnce("first\n");
+    RunsOnce(request);
+    std::vector<Seen> all = Log();
+    size_t i = NextPrimary(all, 0, 0x10 | 1 << 1 | 1 << 5);
+    ASSERT_LT(i + 12, all.size());
+    std::vector<std::string> seen;
+    for (size_t k = i; k < i + 12; ++k)
+        seen.push_back(Describe(all[k]));
+    EXPECT_EQ(seen, (std::vector<std::string>{"L I 1 1 37", "P RR 5", "L 53", "P 73", "L 93",
+                                              "P 73", "L RR 0", "P RR 0", "L I 0 0 1", "P RR 1",
+                                              "L I 1 0 36", "P RR 2"}));
+}
+
+TEST_F(Messages, MessageOfAnExchangeThatEndedIsDroppedNotSentLater) {
+    // The printer stays busy: the exchange ends by its limit, the message
+    // still queued.
+    at.AddFault("rnr:100");
+    EXPECT_EQ(Exchange(layer, "given up\n", 20).code, APP_RESPONSE_TIMEOUT);
+    RunsOnce("next\n");
+    EXPECT_EQ(at.printer.Runs("given up\n"), 0);
+}
+
+TEST_F(Messages, AnswerBeforeTheAcknowledgementLetsTheRepeatFinish) {
+    // The request is taken, its acknowledgement and the four repeats lost;
+    // after the new set-up the answer to the first poll is lost, so the
+    // second poll brings the answer while the request is still queued.
+    at.AddFault("lose@i1");
+    at.AddFault("silence:4@i2");
+    at.AddFault("lose@11");
+    const std::string request = "same\n";
+    RunsOnce(request);
+    // The same request again is a new one, and runs.
+    Outcome o = Exchange(layer, request);
+    EXPECT_EQ(o.code, 0);
+    EXPECT_EQ(at.printer.Runs(request), 2);
+    std::vector<Seen> sent = PrimaryFrames(Log());
+    EXPECT_EQ(CountControl(sent, 0x93), 2);
 }
 
 TEST_F(Messages, SixFailedPassesRecordTheFailureUntilTheNextMessage) {

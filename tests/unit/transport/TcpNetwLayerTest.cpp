@@ -203,31 +203,37 @@ TEST_F(TcpTest, SendGivesUpOnAPeerThatNeverReads) {
     EXPECT_LE(waited, CTcpNetwLayer::kSendTimeLimit + 1);
 }
 
-TEST_F(TcpTest, PeerThatClosesLooksIdleThenSendFails) {
+// A printer that hangs up is a failure of the transport, seen at once: the
+// waiting command and every later one (the disconnect request included) end
+// with its code instead of waiting their limits.
+TEST_F(TcpTest, PeerThatHangsUpFailsTheConnectionAtOnce) {
     CTcpNetwLayer tcp(test::OwnedText("127.0.0.1"), listener.Port());
     Connect(tcp);
+    CommandSession session(&tcp);
+    test::LinePeer printer(peer, 1, [](const std::string& r) { return test::ResponseTo(r, 0); });
+    bool drop = false;
+    ASSERT_EQ(session.Execute("getDate", "0", drop), 0);
+    printer.Join();
+    int client = test::FindClientSocketOf(peer);
     close(peer);
     peer = -1;
-    uint8_t buffer[16];
-    EXPECT_EQ(tcp.BytesAvailable(), 0u);
-    EXPECT_EQ(tcp.Receive(buffer, sizeof buffer), 0);
-
-    {
-        // The session sends, hears nothing and ends by its time limit.
-        test::TestClock clock;
-        CommandSession session(&tcp);
-        bool drop = false;
-        EXPECT_EQ(session.Execute("getDate", "0", drop), APP_RESPONSE_TIMEOUT);
-    }
-    // Once the peer's reset is back, sending fails instead of raising a
-    // signal or reporting success.
-    int32_t result = 0;
-    for (int i = 0; i < 2000 && result == 0; ++i) {
-        result = tcp.Send(buffer, 4);
-        if (result == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_EQ(result, APP_CAN_NOT_SEND_DATA);
+    ASSERT_TRUE(test::Readable(client, 5000));
+    EXPECT_EQ(session.Execute("getDate", "0", drop), APP_TCP_CONNECTION_CLOSED);
+    EXPECT_TRUE(tcp.HasFailed());
+    EXPECT_EQ(tcp.GetFailureCode(), -APP_TCP_CONNECTION_CLOSED);
+    EXPECT_EQ(session.Execute("\tDISCONNECT", nullptr, drop), APP_TCP_CONNECTION_CLOSED);
     EXPECT_EQ(tcp.Close(), 0);
+    EXPECT_FALSE(tcp.HasFailed());
+
+    // A reset carries the socket error's code.
+    Connect(tcp);
+    client = test::FindClientSocketOf(peer);
+    linger hard{1, 0};
+    ASSERT_EQ(setsockopt(peer, SOL_SOCKET, SO_LINGER, &hard, sizeof hard), 0);
+    close(peer);
+    peer = -1;
+    ASSERT_TRUE(test::Readable(client, 5000));
+    EXPECT_EQ(session.Execute("getDate", "0", drop), APP_TCP_CONNECTION_RESET);
 }
 
 TEST_F(TcpTest, CloseEndsTheConnectionAndOpenConnectsAgain) {
