@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FuzzTarget.h"
-#include "sim/FaultPlan.h"
+#include "sim/faults/FaultPlan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace korvo::sim;
