@@ -37,8 +37,8 @@ bool Split(const char* text, Tokens& t) {
     return true;
 }
 
-bool Fail(char* error, size_t size, const char* what, const char* token) {
-    std::snprintf(error, size, "%s: %s", what, token);
+bool Fail(std::string& error, const char* what, const char* token) {
+    error = std::string(what) + ": " + token;
     return false;
 }
 
@@ -114,13 +114,13 @@ bool ResolveCommand(const char* name, char* shortName, size_t size) {
 
 } // namespace
 
-bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t errorSize) {
+bool FaultPlan::ParseRule(const char* text, FaultRule& rule, std::string& error) {
     rule = FaultRule{};
     Tokens t;
-    if (!Split(text, t)) return Fail(error, errorSize, "rule too long", text);
-    if (t.count < 2) return Fail(error, errorSize, "expected COMMAND ACTION", text);
+    if (!Split(text, t)) return Fail(error, "rule too long", text);
+    if (t.count < 2) return Fail(error, "expected COMMAND ACTION", text);
     if (!ResolveCommand(t.items[0], rule.command, sizeof rule.command))
-        return Fail(error, errorSize, "unknown command", t.items[0]);
+        return Fail(error, "unknown command", t.items[0]);
 
     // Options at the end.
     int last = t.count;
@@ -129,11 +129,11 @@ bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t
         int64_t value = 0;
         if (std::strncmp(option, "skip=", 5) == 0) {
             if (!Number(option + 5, 0, INT32_MAX, value))
-                return Fail(error, errorSize, "bad skip", option);
+                return Fail(error, "bad skip", option);
             rule.skip = static_cast<int32_t>(value);
         } else if (std::strncmp(option, "count=", 6) == 0) {
             if (!Number(option + 6, 1, INT32_MAX, value))
-                return Fail(error, errorSize, "bad count", option);
+                return Fail(error, "bad count", option);
             rule.count = static_cast<int32_t>(value);
         } else {
             break;
@@ -149,23 +149,23 @@ bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t
     auto expect = [&](int low, int high) { return arguments >= low && arguments <= high; };
     if (std::strcmp(action, "delay") == 0 && expect(1, 1)) {
         f.kind = FaultKind::Delay;
-        if (!Number(a1, 0, 3600000, f.value)) return Fail(error, errorSize, "bad delay", a1);
+        if (!Number(a1, 0, 3600000, f.value)) return Fail(error, "bad delay", a1);
     } else if (std::strcmp(action, "silent") == 0 && expect(0, 0)) {
         f.kind = FaultKind::Silent;
     } else if (std::strcmp(action, "code") == 0 && expect(1, 1)) {
         f.kind = FaultKind::Code;
         if (!Number(a1, INT32_MIN, INT32_MAX, f.value))
-            return Fail(error, errorSize, "bad code", a1);
+            return Fail(error, "bad code", a1);
     } else if (std::strcmp(action, "malformed") == 0 && expect(0, 0)) {
         f.kind = FaultKind::Malformed;
     } else if (std::strcmp(action, "raw") == 0 && expect(1, 1)) {
         f.kind = FaultKind::Raw;
-        if (!Unescape(a1, f)) return Fail(error, errorSize, "bad raw text", a1);
+        if (!Unescape(a1, f)) return Fail(error, "bad raw text", a1);
     } else if (std::strcmp(action, "chunks") == 0 && expect(1, 2)) {
         f.kind = FaultKind::Chunks;
         int64_t gap = 2;
-        if (!Number(a1, 1, 4096, f.value)) return Fail(error, errorSize, "bad chunk size", a1);
-        if (a2 && !Number(a2, 0, 60000, gap)) return Fail(error, errorSize, "bad gap", a2);
+        if (!Number(a1, 1, 4096, f.value)) return Fail(error, "bad chunk size", a1);
+        if (a2 && !Number(a2, 0, 60000, gap)) return Fail(error, "bad gap", a2);
         f.gapMs = static_cast<uint32_t>(gap);
     } else if (std::strcmp(action, "double") == 0 && expect(0, 0)) {
         f.kind = FaultKind::Double;
@@ -175,15 +175,15 @@ bool FaultPlan::ParseRule(const char* text, FaultRule& rule, char* error, size_t
         f.kind = FaultKind::Drop;
         f.value = -1;
         if (a1 && !Number(a1, 0, 8192, f.value))
-            return Fail(error, errorSize, "bad byte count", a1);
+            return Fail(error, "bad byte count", a1);
     } else if (std::strcmp(action, "lose") == 0 && expect(0, 0)) {
         f.kind = FaultKind::Lose;
     } else if (std::strcmp(action, "corrupt") == 0 && expect(0, 1)) {
         f.kind = FaultKind::Corrupt;
         f.value = -1;
-        if (a1 && !Number(a1, 0, 8192, f.value)) return Fail(error, errorSize, "bad offset", a1);
+        if (a1 && !Number(a1, 0, 8192, f.value)) return Fail(error, "bad offset", a1);
     } else {
-        return Fail(error, errorSize, "unknown action or wrong arguments", text);
+        return Fail(error, "unknown action or wrong arguments", text);
     }
     return true;
 }
@@ -194,7 +194,7 @@ bool FaultPlan::Add(const FaultRule& rule) {
     return true;
 }
 
-bool FaultPlan::AddText(const char* text, char* error, size_t errorSize) {
+bool FaultPlan::AddText(const char* text, std::string& error) {
     int number = 0;
     const char* p = text;
     while (*p) {
@@ -206,23 +206,25 @@ bool FaultPlan::AddText(const char* text, char* error, size_t errorSize) {
         size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string::npos || line[first] == '#') continue;
         FaultRule rule;
-        char reason[160];
-        if (!ParseRule(line.c_str() + first, rule, reason, sizeof reason)) {
-            std::snprintf(error, errorSize, "line %d: %s", number, reason);
+        std::string reason;
+        if (!ParseRule(line.c_str() + first, rule, reason)) {
+            error = "line " + std::to_string(number) + ": " + reason;
             return false;
         }
         if (!Add(rule)) {
-            std::snprintf(error, errorSize, "line %d: more than %d rules", number, kMaxRules);
+            error = "line " + std::to_string(number) + ": more than " + std::to_string(kMaxRules) +
+                    " rules";
             return false;
         }
     }
     return true;
 }
 
-bool FaultPlan::LoadFile(const char* path, char* error, size_t errorSize) {
+bool FaultPlan::LoadFile(const char* path, std::string& error) {
     std::FILE* f = std::fopen(path, "rb");
     if (!f) {
-        std::snprintf(error, errorSize, "%s: %s", path, std::strerror(errno));
+        const char* reason = std::strerror(errno);
+        error = std::string(path) + ": " + reason;
         return false;
     }
     std::string text;
@@ -233,12 +235,12 @@ bool FaultPlan::LoadFile(const char* path, char* error, size_t errorSize) {
     std::fclose(f);
     // Cut short, the last rule read could say something else than it does.
     if (text.size() > kMaxFileBytes) {
-        std::snprintf(error, errorSize, "%s: larger than %zu bytes", path, kMaxFileBytes);
+        error = std::string(path) + ": larger than " + std::to_string(kMaxFileBytes) + " bytes";
         return false;
     }
-    char reason[200];
-    if (!AddText(text.c_str(), reason, sizeof reason)) {
-        std::snprintf(error, errorSize, "%s: %s", path, reason);
+    std::string reason;
+    if (!AddText(text.c_str(), reason)) {
+        error = std::string(path) + ": " + reason;
         return false;
     }
     return true;

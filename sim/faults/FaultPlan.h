@@ -32,6 +32,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace korvo::sim {
@@ -74,13 +75,13 @@ public:
     static constexpr size_t kMaxFileBytes = 1u << 20;
 
     // Parses one rule; false with a reason in error.
-    static bool ParseRule(const char* text, FaultRule& rule, char* error, size_t errorSize);
+    static bool ParseRule(const char* text, FaultRule& rule, std::string& error);
 
     bool Add(const FaultRule& rule);
     // Adds the rules of a text of lines; false at the first bad one, with
     // its line number in error (rules before it stay added).
-    bool AddText(const char* text, char* error, size_t errorSize);
-    bool LoadFile(const char* path, char* error, size_t errorSize);
+    bool AddText(const char* text, std::string& error);
+    bool LoadFile(const char* path, std::string& error);
     void Clear() { rules.clear(); }
     int Count() const { return static_cast<int>(rules.size()); }
 

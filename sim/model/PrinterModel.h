@@ -60,7 +60,6 @@ public:
     const Totals& Grand() const { return grand; }
     const Counters& DocumentCounters() const { return counters; }
     const RegisteredReceipt& LastReceipt() const { return lastReceipt; }
-    const RegisteredLocation& LastLocation() const { return lastLocation; }
     bool SessionOpen() const { return sessionOwner != 0; }
 
     // True when something worth saving changed since the last call.
@@ -89,7 +88,6 @@ private:
     // Shared checks and helpers. A field that does not read is 405 when it
     // was left empty and 401 otherwise.
     static int32_t BadField(const char* field);
-    bool Printable() const { return !settings.paperEmpty && !settings.coverOpen; }
     int32_t PrinterFault() const;
     bool InReceipt() const;
     bool CashReceipt() const;

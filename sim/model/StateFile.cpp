@@ -85,11 +85,12 @@ private:
 
 } // namespace
 
-bool LoadState(PrinterModel& model, const char* path, char* error, size_t errorSize) {
+bool LoadState(PrinterModel& model, const char* path, std::string& error) {
     std::FILE* f = std::fopen(path, "rb");
     if (!f) {
         if (errno == ENOENT) return true;
-        std::snprintf(error, errorSize, "%s: %s", path, std::strerror(errno));
+        const char* reason = std::strerror(errno);
+        error = std::string(path) + ": " + reason;
         return false;
     }
     std::map<std::string, std::string> values;
@@ -108,17 +109,18 @@ bool LoadState(PrinterModel& model, const char* path, char* error, size_t errorS
     Reader reader(values);
     model.VisitState(reader);
     if (!reader.bad.empty()) {
-        std::snprintf(error, errorSize, "%s: bad value for %s", path, reader.bad.c_str());
+        error = std::string(path) + ": bad value for " + reader.bad;
         return false;
     }
     return true;
 }
 
-bool SaveState(PrinterModel& model, const char* path, char* error, size_t errorSize) {
+bool SaveState(PrinterModel& model, const char* path, std::string& error) {
     std::string temporary = std::string(path) + ".tmp";
     std::FILE* f = std::fopen(temporary.c_str(), "wb");
     if (!f) {
-        std::snprintf(error, errorSize, "%s: %s", temporary.c_str(), std::strerror(errno));
+        const char* reason = std::strerror(errno);
+        error = temporary + ": " + reason;
         return false;
     }
     std::fprintf(f, "# korvosim printer state\n");
@@ -127,7 +129,8 @@ bool SaveState(PrinterModel& model, const char* path, char* error, size_t errorS
     bool ok = std::fflush(f) == 0;
     ok = std::fclose(f) == 0 && ok;
     if (!ok || std::rename(temporary.c_str(), path) != 0) {
-        std::snprintf(error, errorSize, "%s: %s", path, std::strerror(errno));
+        const char* reason = std::strerror(errno);
+        error = std::string(path) + ": " + reason;
         std::remove(temporary.c_str());
         return false;
     }

@@ -3,7 +3,7 @@
 // "key=value" lines.
 #pragma once
 
-#include <cstddef>
+#include <string>
 
 namespace korvo::sim {
 
@@ -11,10 +11,10 @@ class PrinterModel;
 
 // Loads path into model; a missing file is a fresh printer, not an error.
 // Unknown keys are ignored; a value that does not read is an error.
-bool LoadState(PrinterModel& model, const char* path, char* error, size_t errorSize);
+bool LoadState(PrinterModel& model, const char* path, std::string& error);
 
 // Writes the state to a temporary file and renames it over path, so a crash
 // never leaves half a file.
-bool SaveState(PrinterModel& model, const char* path, char* error, size_t errorSize);
+bool SaveState(PrinterModel& model, const char* path, std::string& error);
 
 } // namespace korvo::sim

@@ -1,23 +1,11 @@
 #include "sim/records/Journal.h"
 
+#include <cstdio>
 #include <cstring>
 
-#include "sim/records/AppendFile.h"
 #include "sim/values/CivilTime.h"
 
 namespace korvo::sim {
-
-Journal::~Journal() {
-    if (file) std::fclose(file);
-}
-
-bool Journal::OpenFile(const char* path, char* error, size_t errorSize) {
-    std::FILE* f = OpenForAppend(path, error, errorSize);
-    if (!f) return false;
-    if (file) std::fclose(file);
-    file = f;
-    return true;
-}
 
 void Journal::Entry(uint32_t connection, char kind, const char* bytes, size_t length, bool escape) {
     int64_t ms = HostLocalMilliseconds();
@@ -32,12 +20,7 @@ void Journal::Entry(uint32_t connection, char kind, const char* bytes, size_t le
         line.append(bytes, length);
     }
     line += '\n';
-    if (file) {
-        std::fwrite(line.data(), 1, line.size(), file);
-        std::fflush(file);
-    }
-    if (memory.size() > kMemoryLimit) memory.erase(0, memory.size() / 2);
-    memory += line;
+    out.Append(line.data(), line.size());
 }
 
 void Journal::Request(uint32_t connection, const char* bytes, size_t length) {

@@ -11,35 +11,29 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "sim/records/AppendFile.h"
 #include "sim/records/JournalEscape.h"
 
 namespace korvo::sim {
 
 class Journal {
 public:
-    Journal() = default;
-    ~Journal();
-    Journal(const Journal&) = delete;
-    Journal& operator=(const Journal&) = delete;
-
-    bool OpenFile(const char* path, char* error, size_t errorSize);
+    // Appends to path from now on; false with a reason.
+    bool OpenFile(const char* path, std::string& error) { return out.Open(path, error); }
 
     void Request(uint32_t connection, const char* bytes, size_t length);
     void Response(uint32_t connection, const char* bytes, size_t length);
     void Note(uint32_t connection, const char* text);
 
     // Everything journalled since the start (bounded like the paper roll).
-    const std::string& Text() const { return memory; }
+    const std::string& Text() const { return out.Text(); }
 
 private:
-    static constexpr size_t kMemoryLimit = 4u << 20;
     void Entry(uint32_t connection, char kind, const char* bytes, size_t length, bool escape);
 
-    std::FILE* file = nullptr;
-    std::string memory;
+    AppendFile out;
 };
 
 } // namespace korvo::sim

@@ -2,32 +2,13 @@
 
 #include <cstring>
 
-#include "sim/records/AppendFile.h"
-
 namespace korvo::sim {
-
-PaperRoll::~PaperRoll() {
-    if (file) std::fclose(file);
-}
-
-bool PaperRoll::OpenFile(const char* path, char* error, size_t errorSize) {
-    std::FILE* f = OpenForAppend(path, error, errorSize);
-    if (!f) return false;
-    if (file) std::fclose(file);
-    file = f;
-    return true;
-}
 
 void PaperRoll::Emit(const char* text, size_t length) {
     char line[kWidth + 2];
     std::memcpy(line, text, length);
     line[length] = '\n';
-    if (file) {
-        std::fwrite(line, 1, length + 1, file);
-        std::fflush(file);
-    }
-    if (memory.size() > kMemoryLimit) memory.erase(0, memory.size() / 2);
-    memory.append(line, length + 1);
+    out.Append(line, length + 1);
     if (inDocument) document.append(line, length + 1);
 }
 

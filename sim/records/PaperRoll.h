@@ -4,8 +4,9 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
+
+#include "sim/records/AppendFile.h"
 
 namespace korvo::sim {
 
@@ -13,13 +14,8 @@ class PaperRoll {
 public:
     static constexpr int kWidth = 40;
 
-    PaperRoll() = default;
-    ~PaperRoll();
-    PaperRoll(const PaperRoll&) = delete;
-    PaperRoll& operator=(const PaperRoll&) = delete;
-
     // Appends to path from now on; false with a reason when it cannot be opened.
-    bool OpenFile(const char* path, char* error, size_t errorSize);
+    bool OpenFile(const char* path, std::string& error) { return out.Open(path, error); }
 
     // Text wider than the paper wraps onto further lines.
     void Line(const char* text);
@@ -44,15 +40,12 @@ public:
 
     // Everything printed since the start (bounded: the oldest text goes
     // first once it passes kMemoryLimit).
-    const std::string& Text() const { return memory; }
-    void ClearText() { memory.clear(); }
+    const std::string& Text() const { return out.Text(); }
 
 private:
-    static constexpr size_t kMemoryLimit = 4u << 20;
     void Emit(const char* text, size_t length);
 
-    std::FILE* file = nullptr;
-    std::string memory;
+    AppendFile out;
     std::string document;
     std::string lastDocument;
     bool inDocument = false;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/stream.h"
+#include "sim/serve/Terminal.h"
 #include "transport/LinkFrameFormat.h"
 
 namespace korvo::sim {
@@ -38,18 +39,11 @@ bool Rs232FrontEnd::Start(std::string& error) {
             return false;
         }
     }
-    char reason[256];
     if (!wake.Open()) {
         error = "rs232: cannot create a wake-up pipe";
         return false;
     }
-    if (!os::OpenPseudoTerminal(terminal, reason, sizeof reason) ||
-        !os::PlaceSymlink(terminal.slavePath, options.path.c_str(), reason, sizeof reason)) {
-        os::StreamClose(terminal.master);
-        terminal.master = os::kNoStream;
-        error = reason;
-        return false;
-    }
+    if (!OpenTerminal(terminal, options.path, error)) return false;
     stopping = false;
     thread = std::thread([this] { Run(); });
     return true;
@@ -68,10 +62,9 @@ void Rs232FrontEnd::Stop() {
     }
 }
 
-std::string Rs232FrontEnd::Describe() const {
-    return "rs232 " + options.path + " -> " + terminal.slavePath + " address " +
-           std::to_string(options.address) + " at " + std::to_string(options.baudRate) + " baud" +
-           (options.throttle ? " (throttled)" : "");
+std::string Rs232FrontEnd::Details() const {
+    return "address " + std::to_string(options.address) + " at " +
+           std::to_string(options.baudRate) + " baud" + (options.throttle ? " (throttled)" : "");
 }
 
 bool Rs232FrontEnd::AddFault(const char* text) {

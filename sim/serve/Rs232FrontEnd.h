@@ -46,10 +46,9 @@ public:
     // Stops the thread, removes the symlink, closes the terminal.
     void Stop();
 
-    const std::string& Path() const { return options.path; }
     std::string Device() const { return terminal.slavePath; }
-    // "rs232 /tmp/com1 -> /dev/pts/4 address 2 at 9600 baud"
-    std::string Describe() const;
+    // "address 2 at 9600 baud", "(throttled)" added when it is.
+    std::string Details() const;
 
     // Both may be called while serving.
     bool AddFault(const char* text);

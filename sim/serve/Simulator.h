@@ -19,6 +19,7 @@
 #include "sim/model/PrinterModel.h"
 #include "sim/model/Reply.h"
 #include "sim/records/Journal.h"
+#include "sim/serve/LineService.h"
 #include "sim/serve/Rs232FrontEnd.h"
 
 namespace korvo::os {
@@ -56,7 +57,9 @@ struct Endpoint {
     std::string Describe() const;
 };
 
-class Simulator {
+class LineFrontEnd;
+
+class Simulator : private LineService {
 public:
     explicit Simulator(SimulatorOptions options);
     ~Simulator();
@@ -104,33 +107,23 @@ public:
     Rs232FrontEnd* Rs232(size_t index);
 
 private:
-    struct Peer;
-    struct Listener;
-    struct Pty;
-    struct Retiring;
-
     void Loop();
     void Wake();
     bool OpenTcp(const std::string& hostPort, std::string& error);
     bool OpenUsb(const std::string& path, std::string& error);
-    bool PrepareSuccessor(Pty& pty, std::string& error);
     bool OpenRs232(const Rs232Options& rs232, std::string& error);
-    bool RecreatePty(Pty& pty, bool graceful, std::string& error);
-    void RetireDevices();
-    void AcceptPeers(Listener& listener);
-    void ReadPeer(Peer& peer);
-    void ServicePeer(Peer& peer, uint32_t now);
-    bool HandleNextLine(Peer& peer, uint32_t now);
     // The random faults of a request line and of its answer (under the lock).
-    ChaosEvent RequestChaos(Peer& peer, char* line, size_t length, uint32_t& delayMs);
-    FaultAction AnswerChaos(Peer& peer, size_t answerLength);
-    void Flush(Peer& peer, uint32_t now);
-    void ClosePeer(Peer& peer, const char* why);
-    void PeerGone(Peer& peer);
-    void ProbePty(Pty& pty);
+    ChaosEvent RequestChaos(LinePeer& peer, char* line, size_t length, uint32_t& delayMs);
+    FaultAction AnswerChaos(LinePeer& peer, size_t answerLength);
     void SaveStateIfChanged();
     uint32_t DueTime(const Reply& reply, uint32_t now) const;
-    uint32_t Now() const { return options.clock ? options.clock->Now() : TickCount(); }
+
+    // What the line front ends need (LineService).
+    uint32_t Now() const override { return options.clock ? options.clock->Now() : TickCount(); }
+    void NewConnection(LinePeer& peer) override;
+    bool HandleNextLine(LinePeer& peer, uint32_t now) override;
+    void Note(uint32_t connection, const char* text) override;
+    void DeviceChanged(size_t endpoint, const std::string& device) override;
 
     SimulatorOptions options;
     std::mutex mutex; // guards model, faults, journal, speed
@@ -138,12 +131,10 @@ private:
     FaultPlan faults;
     Journal journal;
     std::vector<Endpoint> endpoints; // guarded by mutex once serving
-    std::vector<std::unique_ptr<Listener>> listeners;
-    std::vector<std::unique_ptr<Pty>> ptys;
+    // TCP front ends first, then USB ones, in the order of the options.
+    std::vector<std::unique_ptr<LineFrontEnd>> lines;
     struct Station;
     std::vector<std::unique_ptr<Station>> stations;
-    std::vector<std::unique_ptr<Peer>> peers;
-    std::vector<Retiring> retiring;
     std::unique_ptr<os::WakeHandle> wake;
     std::thread thread;
     double speed = 0;

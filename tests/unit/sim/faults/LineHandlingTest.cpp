@@ -113,45 +113,44 @@ TEST(LineAssembler, OverLongLinesAreReportedOnceAndSkipped) {
 
 TEST(FaultPlan, RulesParsedAndRefused) {
     FaultRule rule;
-    char error[256];
-    ASSERT_TRUE(FaultPlan::ParseRule("beginFiscalReceipt delay 250 skip=1 count=2", rule, error,
-                                     sizeof error))
+    std::string error;
+    ASSERT_TRUE(FaultPlan::ParseRule("beginFiscalReceipt delay 250 skip=1 count=2", rule, error))
         << error;
     EXPECT_STREQ(rule.command, "bFR");
     EXPECT_EQ(rule.action.kind, FaultKind::Delay);
     EXPECT_EQ(rule.action.value, 250);
     EXPECT_EQ(rule.skip, 1);
     EXPECT_EQ(rule.count, 2);
-    ASSERT_TRUE(FaultPlan::ParseRule("CONNECT raw X\\tRSP\\x300\\n", rule, error, sizeof error));
+    ASSERT_TRUE(FaultPlan::ParseRule("CONNECT raw X\\tRSP\\x300\\n", rule, error));
     EXPECT_EQ(std::string(rule.action.text, rule.action.textLength), "X\tRSP00\n");
-    ASSERT_TRUE(FaultPlan::ParseRule("* chunks 3", rule, error, sizeof error));
+    ASSERT_TRUE(FaultPlan::ParseRule("* chunks 3", rule, error));
     EXPECT_STREQ(rule.command, "");
     EXPECT_EQ(rule.action.gapMs, 2u);
-    ASSERT_TRUE(FaultPlan::ParseRule("eFR drop", rule, error, sizeof error));
+    ASSERT_TRUE(FaultPlan::ParseRule("eFR drop", rule, error));
     EXPECT_EQ(rule.action.value, -1);
-    ASSERT_TRUE(FaultPlan::ParseRule("eFR lose", rule, error, sizeof error));
+    ASSERT_TRUE(FaultPlan::ParseRule("eFR lose", rule, error));
     EXPECT_EQ(rule.action.kind, FaultKind::Lose);
-    ASSERT_TRUE(FaultPlan::ParseRule("eFR corrupt 2", rule, error, sizeof error));
+    ASSERT_TRUE(FaultPlan::ParseRule("eFR corrupt 2", rule, error));
     EXPECT_EQ(rule.action.kind, FaultKind::Corrupt);
     EXPECT_EQ(rule.action.value, 2);
     for (const char* bad :
          {"bFR", "nosuch delay 1", "bFR delay", "bFR delay x", "bFR silent 3", "bFR code",
           "bFR chunks 0", "bFR raw \\q", "bFR explode", "bFR delay 5 count=0", "CONNECT drop -1",
           "bFR lose 1", "bFR corrupt x"})
-        EXPECT_FALSE(FaultPlan::ParseRule(bad, rule, error, sizeof error)) << bad;
+        EXPECT_FALSE(FaultPlan::ParseRule(bad, rule, error)) << bad;
 
     FaultPlan plan;
     EXPECT_FALSE(
-        plan.AddText("# faults\n\npRI code 214\n  bFR  nul \nbFR wobble\n", error, sizeof error));
-    EXPECT_STREQ(error, "line 5: unknown action or wrong arguments: bFR wobble");
+        plan.AddText("# faults\n\npRI code 214\n  bFR  nul \nbFR wobble\n", error));
+    EXPECT_EQ(error, "line 5: unknown action or wrong arguments: bFR wobble");
     EXPECT_EQ(plan.Count(), 2);
 }
 
 TEST(FaultPlan, SkipCountAndOrder) {
     FaultPlan plan;
-    char error[256];
+    std::string error;
     ASSERT_TRUE(
-        plan.AddText("pRI code 214 skip=1 count=2\n* delay 5 count=1\n", error, sizeof error));
+        plan.AddText("pRI code 214 skip=1 count=2\n* delay 5 count=1\n", error));
     EXPECT_EQ(plan.Take("pRI").kind, FaultKind::Delay); // skipped by the first, caught by *
     EXPECT_EQ(plan.Take("pRI").kind, FaultKind::Code);
     EXPECT_EQ(plan.Take("bFR").kind, FaultKind::None); // * used up
@@ -161,15 +160,15 @@ TEST(FaultPlan, SkipCountAndOrder) {
 
 // A soak run's faults file holds a rule for each fault it makes.
 TEST(FaultPlan, AsManyRulesAsTheBoundsAllow) {
-    char error[256];
+    std::string error;
     std::string text;
     for (int i = 0; i < FaultPlan::kMaxRules; ++i)
         text += "* lose skip=" + std::to_string(i) + " count=1\n";
     FaultPlan plan;
-    ASSERT_TRUE(plan.AddText(text.c_str(), error, sizeof error)) << error;
+    ASSERT_TRUE(plan.AddText(text.c_str(), error)) << error;
     EXPECT_EQ(plan.Take("pRI").kind, FaultKind::Lose);
-    EXPECT_FALSE(plan.AddText("* nul\n", error, sizeof error));
-    EXPECT_STREQ(error, "line 1: more than 100000 rules");
+    EXPECT_FALSE(plan.AddText("* nul\n", error));
+    EXPECT_EQ(error, "line 1: more than 100000 rules");
 
     // A file is read whole or refused, never cut short in the middle of a rule.
     char path[] = "/tmp/korvosim-faults-XXXXXX";
@@ -179,8 +178,8 @@ TEST(FaultPlan, AsManyRulesAsTheBoundsAllow) {
     ASSERT_EQ(write(fd, big.data(), big.size()), static_cast<ssize_t>(big.size()));
     close(fd);
     FaultPlan fromFile;
-    EXPECT_FALSE(fromFile.LoadFile(path, error, sizeof error));
-    EXPECT_NE(std::string(error).find("larger than 1048576 bytes"), std::string::npos) << error;
+    EXPECT_FALSE(fromFile.LoadFile(path, error));
+    EXPECT_NE(error.find("larger than 1048576 bytes"), std::string::npos) << error;
     EXPECT_EQ(fromFile.Count(), 0);
     unlink(path);
 }
@@ -203,9 +202,9 @@ TEST(FaultDelivery, AnswersBentAsTheRulesSay) {
     reply.length = std::strlen(reply.text);
     auto plan = [&](const char* rule, uint32_t due = 100) {
         FaultRule r;
-        char error[128];
+        std::string error;
         if (rule) {
-            EXPECT_TRUE(FaultPlan::ParseRule(rule, r, error, sizeof error)) << error;
+            EXPECT_TRUE(FaultPlan::ParseRule(rule, r, error)) << error;
         }
         Outgoing out;
         PlanDelivery(reply, r.action, due, out);

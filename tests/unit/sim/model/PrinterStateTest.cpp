@@ -179,11 +179,11 @@ TEST_F(PrinterStateTest, StateFileKeepsNumbersAcrossRestarts) {
     Sale();
     Sale();
     h.Send("sHL\tREQ\tBack\\slash\t\t\t\t\t\t\t\t");
-    char error[256] = "";
-    ASSERT_TRUE(SaveState(h.model, path, error, sizeof error)) << error;
+    std::string error;
+    ASSERT_TRUE(SaveState(h.model, path, error)) << error;
 
     ModelHarness restarted;
-    ASSERT_TRUE(LoadState(restarted.model, path, error, sizeof error)) << error;
+    ASSERT_TRUE(LoadState(restarted.model, path, error)) << error;
     EXPECT_EQ(restarted.model.DocumentCounters().receiptNumber, 2u);
     EXPECT_EQ(restarted.model.Daily().receipts, 2u);
     EXPECT_EQ(restarted.model.LastReceipt().receiptNumber, 2u);
@@ -201,9 +201,9 @@ TEST_F(PrinterStateTest, StateFileKeepsNumbersAcrossRestarts) {
     std::fputs("receiptNumber=12x\n", f);
     std::fclose(f);
     ModelHarness broken;
-    EXPECT_FALSE(LoadState(broken.model, path, error, sizeof error));
+    EXPECT_FALSE(LoadState(broken.model, path, error));
     std::remove(path);
-    EXPECT_TRUE(LoadState(broken.model, path, error, sizeof error));
+    EXPECT_TRUE(LoadState(broken.model, path, error));
 }
 
 } // namespace
