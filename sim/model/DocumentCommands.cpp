@@ -1,11 +1,10 @@
-// Documents other than receipts (non-fiscal text, reports, duplicates,
-// bar codes), training mode, and the printer's peripherals.
+#include "sim/model/DocumentCommands.h"
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
 #include "protocol/ResultCodes.h"
-#include "sim/model/PrinterModel.h"
 #include "sim/values/Amount.h"
 #include "sim/values/CivilTime.h"
 
@@ -29,67 +28,67 @@ bool HexData(const char* text, size_t limit) {
 
 } // namespace
 
-int32_t PrinterModel::BeginNonFiscal(const RequestLine&) {
-    if (state != DocumentState::Idle || training) return EFP_WRONG_STATE;
-    if (InspectionBlocks()) return EFP_ILLEGAL_COMMAND;
-    if (settings.updateFired) return EFP_FW_UPDATE_REQUEST;
-    state = DocumentState::NonFiscal;
-    StartDocument();
-    PrintHeader();
+int32_t DocumentCommands::BeginNonFiscal(const RequestLine&) {
+    if (core.state != DocumentState::Idle || core.training) return EFP_WRONG_STATE;
+    if (core.InspectionBlocks()) return EFP_ILLEGAL_COMMAND;
+    if (core.settings.updateFired) return EFP_FW_UPDATE_REQUEST;
+    core.state = DocumentState::NonFiscal;
+    core.StartDocument();
+    core.PrintHeader();
     char right[24];
-    std::snprintf(right, sizeof right, "Doc. %06u", counters.documentNumber);
-    paper.LeftRight("NON-FISCAL DOCUMENT", right);
-    paper.Rule();
+    std::snprintf(right, sizeof right, "Doc. %06u", core.counters.documentNumber);
+    core.paper.LeftRight("NON-FISCAL DOCUMENT", right);
+    core.paper.Rule();
     return 0;
 }
 
-int32_t PrinterModel::PrintNormal(const RequestLine& r) {
-    if (state != DocumentState::NonFiscal) return EFP_WRONG_STATE;
+int32_t DocumentCommands::PrintNormal(const RequestLine& r) {
+    if (core.state != DocumentState::NonFiscal) return EFP_WRONG_STATE;
     // Control bytes would tear the paper's lines apart.
     char text[512];
     size_t n = 0;
     for (const char* p = r.Field(0); *p && n + 1 < sizeof text; ++p)
         text[n++] = static_cast<unsigned char>(*p) < 0x20 ? ' ' : *p;
     text[n] = 0;
-    paper.Line(text);
+    core.paper.Line(text);
     return 0;
 }
 
-int32_t PrinterModel::EndNonFiscal(const RequestLine& r) {
+int32_t DocumentCommands::EndNonFiscal(const RequestLine& r) {
     int64_t separation = 0;
-    if (!Flag(r.Field(0), separation)) return BadField(r.Field(0));
-    if (state != DocumentState::NonFiscal) return EFP_WRONG_STATE;
-    paper.Rule();
-    paper.Center("NON-FISCAL DOCUMENT");
-    ++daily.nonFiscal;
-    ++grand.nonFiscal;
-    EndDocument(separation != 0);
-    state = DocumentState::Idle;
+    if (!Flag(r.Field(0), separation)) return core.BadField(r.Field(0));
+    if (core.state != DocumentState::NonFiscal) return EFP_WRONG_STATE;
+    core.paper.Rule();
+    core.paper.Center("NON-FISCAL DOCUMENT");
+    ++core.daily.nonFiscal;
+    ++core.grand.nonFiscal;
+    core.EndDocument(separation != 0);
+    core.state = DocumentState::Idle;
     return 0;
 }
 
-int32_t PrinterModel::BeginTraining(const RequestLine&) {
-    if (state != DocumentState::Idle || training) return EFP_WRONG_STATE;
-    training = true;
-    AddLog("TRAINING MODE ON");
+int32_t DocumentCommands::BeginTraining(const RequestLine&) {
+    if (core.state != DocumentState::Idle || core.training) return EFP_WRONG_STATE;
+    core.training = true;
+    core.AddLog("TRAINING MODE ON");
     return 0;
 }
 
-int32_t PrinterModel::EndTraining(const RequestLine&) {
-    if (state != DocumentState::Idle || !training) return EFP_WRONG_STATE;
-    training = false;
-    AddLog("TRAINING MODE OFF");
+int32_t DocumentCommands::EndTraining(const RequestLine&) {
+    if (core.state != DocumentState::Idle || !core.training) return EFP_WRONG_STATE;
+    core.training = false;
+    core.AddLog("TRAINING MODE OFF");
     return 0;
 }
 
-void PrinterModel::PrintTotalsReport(const Totals& t, const char* title) {
+void DocumentCommands::PrintTotalsReport(const Totals& t, const char* title) {
     char left[48], right[48];
-    int64_t now = Now();
-    StartDocument();
-    PrintHeader();
+    int64_t now = core.Now();
+    core.StartDocument();
+    core.PrintHeader();
     FormatDateTime(now, right, sizeof right);
-    paper.LeftRight(title, right);
-    paper.Rule();
+    core.paper.LeftRight(title, right);
+    core.paper.Rule();
     const struct {
         const char* name;
         uint32_t value;
@@ -99,63 +98,64 @@ void PrinterModel::PrintTotalsReport(const Totals& t, const char* title) {
                   {"Items", t.items}};
     for (const auto& c : counts) {
         std::snprintf(right, sizeof right, "%u", c.value);
-        paper.LeftRight(c.name, right);
+        core.paper.LeftRight(c.name, right);
     }
-    paper.Rule();
+    core.paper.Rule();
     int64_t grossAll = 0;
     for (int v = 0; v < kVatCount; ++v) {
         int64_t net = t.sales[v] - t.refunds[v] - t.discounts[v];
         grossAll += net;
         if (!t.sales[v] && !t.refunds[v] && !t.discounts[v]) continue;
         std::snprintf(left, sizeof left, "VAT %c %d.%02d%%", VatLetter(v + 1),
-                      settings.vat[v].rate / 100, settings.vat[v].rate % 100);
-        paper.Line(left);
-        PrintAmountLine("  Sales", t.sales[v], -1);
-        if (t.refunds[v]) PrintAmountLine("  Refunds", -t.refunds[v], -1);
-        if (t.discounts[v]) PrintAmountLine("  Discounts", -t.discounts[v], -1);
-        int64_t tax = DivideRounded(net * settings.vat[v].rate, 10000 + settings.vat[v].rate);
-        PrintAmountLine("  VAT", DivideRounded(tax, 10) * 10, -1);
+                      core.settings.vat[v].rate / 100, core.settings.vat[v].rate % 100);
+        core.paper.Line(left);
+        core.PrintAmountLine("  Sales", t.sales[v], -1);
+        if (t.refunds[v]) core.PrintAmountLine("  Refunds", -t.refunds[v], -1);
+        if (t.discounts[v]) core.PrintAmountLine("  Discounts", -t.discounts[v], -1);
+        int64_t tax =
+            DivideRounded(net * core.settings.vat[v].rate, 10000 + core.settings.vat[v].rate);
+        core.PrintAmountLine("  VAT", DivideRounded(tax, 10) * 10, -1);
     }
-    paper.Rule('=');
-    std::snprintf(left, sizeof left, "TOTAL %s", settings.currency);
-    PrintAmountLine(left, grossAll, -1);
+    core.paper.Rule('=');
+    std::snprintf(left, sizeof left, "TOTAL %s", core.settings.currency);
+    core.PrintAmountLine(left, grossAll, -1);
     for (int p = 0; p < kPaymentCount; ++p) {
         if (!t.payments[p]) continue;
-        std::snprintf(left, sizeof left, "  %s", settings.payments[p].name);
-        PrintAmountLine(left, t.payments[p], -1);
+        std::snprintf(left, sizeof left, "  %s", core.settings.payments[p].name);
+        core.PrintAmountLine(left, t.payments[p], -1);
     }
-    if (t.deposits) PrintAmountLine("Cash deposits", t.deposits, -1);
-    if (t.withdrawals) PrintAmountLine("Cash withdrawals", -t.withdrawals, -1);
-    PrintAmountLine("Cash in drawer", CashInDrawer(), -1);
+    if (t.deposits) core.PrintAmountLine("Cash deposits", t.deposits, -1);
+    if (t.withdrawals) core.PrintAmountLine("Cash withdrawals", -t.withdrawals, -1);
+    core.PrintAmountLine("Cash in drawer", core.CashInDrawer(), -1);
 }
 
-int32_t PrinterModel::PrintXReport(const RequestLine&) {
-    if (state != DocumentState::Idle || training) return EFP_WRONG_STATE;
-    PrintTotalsReport(daily, "X REPORT");
-    EndDocument(true);
+int32_t DocumentCommands::PrintXReport(const RequestLine&) {
+    if (core.state != DocumentState::Idle || core.training) return EFP_WRONG_STATE;
+    PrintTotalsReport(core.daily, "X REPORT");
+    core.EndDocument(true);
     return 0;
 }
 
-void PrinterModel::CloseDay() {
-    daily = Totals{};
-    counters.lastZTime = Now();
+void DocumentCommands::CloseDay() {
+    core.daily = Totals{};
+    core.counters.lastZTime = core.Now();
 }
 
-int32_t PrinterModel::PrintZReport(const RequestLine&) {
-    if (state != DocumentState::Idle || training) return EFP_WRONG_STATE;
-    if (daily.receipts == 0 && daily.voided == 0) return EFP_ILLEGAL_COMMAND;
-    ++grand.zReports;
+int32_t DocumentCommands::PrintZReport(const RequestLine&) {
+    if (core.state != DocumentState::Idle || core.training) return EFP_WRONG_STATE;
+    if (core.daily.receipts == 0 && core.daily.voided == 0) return EFP_ILLEGAL_COMMAND;
+    ++core.grand.zReports;
     char title[32];
-    std::snprintf(title, sizeof title, "Z REPORT %u", grand.zReports);
-    PrintTotalsReport(daily, title);
+    std::snprintf(title, sizeof title, "Z REPORT %u", core.grand.zReports);
+    PrintTotalsReport(core.daily, title);
     CloseDay();
-    EndDocument(true);
-    AddLog(title);
+    core.EndDocument(true);
+    core.AddLog(title);
     return 0;
 }
 
-int32_t PrinterModel::PrintUnsentDataMsgReport(const RequestLine& r) {
-    if (state != DocumentState::Idle || training) return EFP_WRONG_STATE;
+int32_t DocumentCommands::PrintUnsentDataMsgReport(const RequestLine& r) {
+    if (core.state != DocumentState::Idle || core.training) return EFP_WRONG_STATE;
     int64_t intervalType = 0, printoutType = 0;
     if (!ParseInteger(r.Field(0), 1, 2, intervalType) ||
         !ParseInteger(r.Field(1), 1, 2, printoutType))
@@ -165,28 +165,28 @@ int32_t PrinterModel::PrintUnsentDataMsgReport(const RequestLine& r) {
                                 : ParseInteger(r.Field(2), 1, INT32_MAX, start) &&
                                       ParseInteger(r.Field(3), 1, INT32_MAX, end);
     if (!ok || start > end) return E_ILLEGAL;
-    StartDocument();
-    PrintHeader();
-    paper.Line("UNSENT DATA MESSAGES");
+    core.StartDocument();
+    core.PrintHeader();
+    core.paper.Line("UNSENT DATA MESSAGES");
     char right[24];
-    std::snprintf(right, sizeof right, "%u", counters.unsentMessages);
-    paper.LeftRight("Messages waiting", right);
-    EndDocument(true);
+    std::snprintf(right, sizeof right, "%u", core.counters.unsentMessages);
+    core.paper.LeftRight("Messages waiting", right);
+    core.EndDocument(true);
     return 0;
 }
 
-int32_t PrinterModel::PrintDuplicateReceipt(const RequestLine&) {
-    if (state != DocumentState::Idle) return EFP_WRONG_STATE;
-    if (lastReceiptText.empty()) return EFP_ILLEGAL_COMMAND;
-    paper.Center("*** DUPLICATE ***");
-    paper.Reprint(lastReceiptText);
-    paper.Center("*** DUPLICATE ***");
-    paper.Cut();
+int32_t DocumentCommands::PrintDuplicateReceipt(const RequestLine&) {
+    if (core.state != DocumentState::Idle) return EFP_WRONG_STATE;
+    if (core.lastReceiptText.empty()) return EFP_ILLEGAL_COMMAND;
+    core.paper.Center("*** DUPLICATE ***");
+    core.paper.Reprint(core.lastReceiptText);
+    core.paper.Center("*** DUPLICATE ***");
+    core.paper.Cut();
     return 0;
 }
 
-int32_t PrinterModel::PrintBarCode(const RequestLine& r) {
-    if (state == DocumentState::Idle) return EFP_WRONG_STATE;
+int32_t DocumentCommands::PrintBarCode(const RequestLine& r) {
+    if (core.state == DocumentState::Idle) return EFP_WRONG_STATE;
     static const char* const symbologies[] = {"EAN-13",  "EAN-8", "UPC-A", "CODE39",
                                               "CODE128", "ITF",   "QR",    "PDF417"};
     int64_t symbology = 0, height = 0, width = 0, alignment = 0, position = 0;
@@ -200,48 +200,49 @@ int32_t PrinterModel::PrintBarCode(const RequestLine& r) {
     if (!ok) return E_ILLEGAL;
     char text[96];
     std::snprintf(text, sizeof text, "[%s %s]", symbologies[symbology - 1], data);
-    paper.Center(text);
+    core.paper.Center(text);
     return 0;
 }
 
-int32_t PrinterModel::CutPaper(const RequestLine&) {
-    if (state != DocumentState::Idle && state != DocumentState::NonFiscal) return EFP_WRONG_STATE;
-    paper.Cut();
+int32_t DocumentCommands::CutPaper(const RequestLine&) {
+    if (core.state != DocumentState::Idle && core.state != DocumentState::NonFiscal)
+        return EFP_WRONG_STATE;
+    core.paper.Cut();
     return 0;
 }
 
-int32_t PrinterModel::CancelRest(const RequestLine&) {
+int32_t DocumentCommands::CancelRest(const RequestLine&) {
     return 0;
 }
 
-int32_t PrinterModel::ResetPrinter(const RequestLine&) {
-    if (InReceipt()) {
-        if (!receipt.voided) VoidReceipt("Printer reset");
+int32_t DocumentCommands::ResetPrinter(const RequestLine&) {
+    if (core.InReceipt()) {
+        if (!core.receipt.voided) receipts.VoidReceipt("Printer reset");
         RequestLine end;
         end.fieldCount = 1;
         end.fields[0] = "1";
-        EndFiscalReceipt(end);
-    } else if (state == DocumentState::NonFiscal) {
-        paper.Center("*** INTERRUPTED ***");
-        EndDocument(true);
+        receipts.EndFiscalReceipt(end);
+    } else if (core.state == DocumentState::NonFiscal) {
+        core.paper.Center("*** INTERRUPTED ***");
+        core.EndDocument(true);
     }
-    state = DocumentState::Idle;
-    AddLog("RESET");
+    core.state = DocumentState::Idle;
+    core.AddLog("RESET");
     return 0;
 }
 
-int32_t PrinterModel::OpenDrawer(const RequestLine& r) {
+int32_t DocumentCommands::OpenDrawer(const RequestLine& r) {
     int64_t drawer = 1;
     if (r.Field(0)[0] && !ParseInteger(r.Field(0), 1, 2, drawer)) return E_ILLEGAL;
     return 0;
 }
 
-int32_t PrinterModel::ClearDisplay(const RequestLine& r) {
+int32_t DocumentCommands::ClearDisplay(const RequestLine& r) {
     int64_t row = 0;
     return ParseInteger(r.Field(0), 0, 2, row) ? 0 : E_ILLEGAL;
 }
 
-int32_t PrinterModel::DisplayTextAt(const RequestLine& r) {
+int32_t DocumentCommands::DisplayTextAt(const RequestLine& r) {
     int64_t row = 0, column = 0;
     if (!ParseInteger(r.Field(0), 1, 2, row) || !ParseInteger(r.Field(1), 1, 20, column))
         return E_ILLEGAL;
@@ -249,11 +250,11 @@ int32_t PrinterModel::DisplayTextAt(const RequestLine& r) {
     return 0;
 }
 
-int32_t PrinterModel::SoundImmediate(const RequestLine&) {
+int32_t DocumentCommands::SoundImmediate(const RequestLine&) {
     return 0;
 }
 
-int32_t PrinterModel::SetBitmap(const RequestLine& r) {
+int32_t DocumentCommands::SetBitmap(const RequestLine& r) {
     int64_t number = 0, line = 0;
     if (!ParseInteger(r.Field(0), 1, 4, number) || !ParseInteger(r.Field(1), 0, 127, line))
         return E_ILLEGAL;
@@ -262,24 +263,24 @@ int32_t PrinterModel::SetBitmap(const RequestLine& r) {
     return 0;
 }
 
-int32_t PrinterModel::StoreAllBitmaps(const RequestLine&) {
+int32_t DocumentCommands::StoreAllBitmaps(const RequestLine&) {
     return 0;
 }
 
-int32_t PrinterModel::SendCloudMessages(const RequestLine&) {
-    if (state != DocumentState::Idle || training) return EFP_WRONG_STATE;
-    if (!settings.onlineRegistration) return EFP_NETWORK;
+int32_t DocumentCommands::SendCloudMessages(const RequestLine&) {
+    if (core.state != DocumentState::Idle || core.training) return EFP_WRONG_STATE;
+    if (!core.settings.onlineRegistration) return EFP_NETWORK;
     return 0;
 }
 
-int32_t PrinterModel::RegisterUnsentDataMessages(const RequestLine&) {
-    if (!settings.onlineRegistration) return EFP_NETWORK;
-    if (counters.unsentMessages) {
+int32_t DocumentCommands::RegisterUnsentDataMessages(const RequestLine&) {
+    if (!core.settings.onlineRegistration) return EFP_NETWORK;
+    if (core.counters.unsentMessages) {
         char text[48];
-        std::snprintf(text, sizeof text, "SENT %u MESSAGES", counters.unsentMessages);
-        AddLog(text);
+        std::snprintf(text, sizeof text, "SENT %u MESSAGES", core.counters.unsentMessages);
+        core.AddLog(text);
     }
-    counters.unsentMessages = 0;
+    core.counters.unsentMessages = 0;
     return 0;
 }
 

@@ -2,15 +2,12 @@
 // the commands, and the pieces the commands share.
 #include "sim/model/PrinterModel.h"
 
-#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
 #include "protocol/CommandCatalogue.h"
 #include "protocol/ResultCodes.h"
 #include "sim/model/StateVisitor.h"
-#include "sim/values/Amount.h"
-#include "sim/values/CivilTime.h"
 
 namespace korvo::sim {
 
@@ -75,79 +72,98 @@ void Finish(Reply& reply, const char* name, int32_t code, const char* values, si
 // Every catalogue command except the handshake, with the time a printer takes
 // over it and whether it prints.
 const PrinterModel::Rule PrinterModel::kRules[] = {
-    {"SETSERIALNUM", &PrinterModel::SetSerialNumber, kQuick, true, false},
-    {"bFR", &PrinterModel::BeginFiscalReceipt, 300, true, true},
-    {"bNF", &PrinterModel::BeginNonFiscal, 250, true, true},
-    {"bT", &PrinterModel::BeginTraining, kQuick, false, false},
-    {"cD", &PrinterModel::ClearDisplay, kQuick, false, false},
-    {"cP", &PrinterModel::CutPaper, 200, false, true},
-    {"cR", &PrinterModel::CancelRest, kQuick, false, false},
-    {"dFUR", &PrinterModel::DeferFirmwareUpdate, 400, true, false},
-    {"dTA", &PrinterModel::DisplayTextAt, kQuick, false, false},
-    {"eFR", &PrinterModel::EndFiscalReceipt, 1800, true, true},
-    {"eNF", &PrinterModel::EndNonFiscal, 600, true, true},
-    {"eT", &PrinterModel::EndTraining, kQuick, false, false},
-    {"gC", &PrinterModel::GetCounter, kQuick, false, false},
-    {"gD", &PrinterModel::GetData, kQuick, false, false},
-    {"gDT", &PrinterModel::GetDate, kQuick, false, false},
-    {"gFUR", &PrinterModel::GetFirmwareUpdateRequest, 800, false, false},
-    {"gFA", &PrinterModel::GetFontAttribute, kQuick, false, false},
-    {"gLRLI", &PrinterModel::GetLastRegisteredLocationInfo, kQuick, false, false},
-    {"gLRRI", &PrinterModel::GetLastRegisteredReceiptInfo, kQuick, false, false},
-    {"gP", &PrinterModel::GetProperty, kQuick, false, false},
-    {"gT", &PrinterModel::GetTotalizer, kQuick, false, false},
-    {"gTS", &PrinterModel::GetTransactionStatus, kQuick, false, false},
-    {"gVE", &PrinterModel::GetVatEntry, kQuick, false, false},
-    {"oD", &PrinterModel::OpenDrawer, 100, false, false},
-    {"oP", &PrinterModel::ObtainProgress, kQuick, false, false},
-    {"pBC", &PrinterModel::PrintBarCode, 400, false, true},
-    {"pDR", &PrinterModel::PrintDuplicateReceipt, 1500, false, true},
-    {"pN", &PrinterModel::PrintNormal, kLine, false, true},
-    {"pRAPD", &PrinterModel::PrintRecAdvancePaymentDeduct, kLine, true, true},
-    {"pRC", &PrinterModel::PrintRecCash, kLine, true, true},
-    {"pRI", &PrinterModel::PrintRecItem, kLine, true, true},
-    {"pRIC", &PrinterModel::PrintRecItemCorrection, kLine, true, true},
-    {"pRIR", &PrinterModel::PrintRecItemRefund, kLine, true, true},
-    {"pRIRC", &PrinterModel::PrintRecItemRefundCorrection, kLine, true, true},
-    {"pRIA", &PrinterModel::PrintRecItemAdjustment, kLine, true, true},
-    {"pRM", &PrinterModel::PrintRecMessage, kLine, false, true},
-    {"pRPA", &PrinterModel::PrintRecPackageAdjustment, kLine, true, true},
-    {"pRISPV", &PrinterModel::PrintRecItemSinglePurposeVoucher, kLine, true, true},
-    {"pRS", &PrinterModel::PrintRecSubtotal, kLine, true, true},
-    {"pRT", &PrinterModel::PrintRecTotal, 300, true, true},
-    {"pRTC", &PrinterModel::PrintRecTotalChange, 300, true, true},
-    {"pRV", &PrinterModel::PrintRecVoid, 500, true, true},
-    {"pUDMR", &PrinterModel::PrintUnsentDataMsgReport, 800, false, true},
-    {"pXR", &PrinterModel::PrintXReport, 2500, false, true},
-    {"pZR", &PrinterModel::PrintZReport, 3500, true, true},
-    {"rL", &PrinterModel::RegisterLocation, 2000, true, true},
-    {"rP", &PrinterModel::ResetPrinter, 500, true, false},
-    {"sB", &PrinterModel::SetBitmap, 200, false, false},
-    {"sCEA", &PrinterModel::SetCustomerEmailAddress, kQuick, false, false},
-    {"sCM", &PrinterModel::SendCloudMessages, 300, true, false},
-    {"sD", &PrinterModel::SetDate, kQuick, true, false},
-    {"sFM", &PrinterModel::SetFiscalMode, kQuick, false, false},
-    {"sFA", &PrinterModel::SetFontAttribute, kQuick, true, false},
-    {"sHL", &PrinterModel::SetHeaderLines, kQuick, true, false},
-    {"sTL", &PrinterModel::SetTrailerLines, kQuick, true, false},
-    {"gHL", &PrinterModel::GetHeaderLine, kQuick, false, false},
-    {"gTL", &PrinterModel::GetTrailerLine, kQuick, false, false},
-    {"sPT", &PrinterModel::SetPaymentType, kQuick, true, false},
-    {"gPE", &PrinterModel::GetPaymentEntry, kQuick, false, false},
-    {"sPE", &PrinterModel::SetPaymentEntry, kQuick, true, false},
-    {"sPI", &PrinterModel::SetPosId, kQuick, true, false},
-    {"sP", &PrinterModel::SetProperty, kQuick, true, false},
-    {"sI", &PrinterModel::SoundImmediate, 100, false, false},
-    {"sAB", &PrinterModel::StoreAllBitmaps, 1000, false, false},
-    {"gIR", &PrinterModel::GetInspectionRequest, kQuick, false, false},
-    {"aIR", &PrinterModel::AffirmInspectionRequest, kQuick, true, false},
-    {"rIR", &PrinterModel::ResetInspectionRequest, kQuick, true, false},
-    {"gNLR", &PrinterModel::GetNextLogRecord, kQuick, false, false},
-    {"sC", &PrinterModel::SetCustomer, kQuick, false, true},
-    {"sPA", &PrinterModel::SetParagon, kQuick, false, true},
-    {"rUDM", &PrinterModel::RegisterUnsentDataMessages, 600, true, false},
-    {"uF", &PrinterModel::UpdateFirmware, 5000, true, false},
-    {"gLD", &PrinterModel::GetLicenceData, kQuick, false, false},
+    {"SETSERIALNUM", &Run<&PrinterModel::setup, &SettingCommands::SetSerialNumber>, kQuick, true,
+     false},
+    {"bFR", &Run<&PrinterModel::receipts, &ReceiptCommands::BeginFiscalReceipt>, 300, true, true},
+    {"bNF", &Run<&PrinterModel::documents, &DocumentCommands::BeginNonFiscal>, 250, true, true},
+    {"bT", &Run<&PrinterModel::documents, &DocumentCommands::BeginTraining>, kQuick, false, false},
+    {"cD", &Run<&PrinterModel::documents, &DocumentCommands::ClearDisplay>, kQuick, false, false},
+    {"cP", &Run<&PrinterModel::documents, &DocumentCommands::CutPaper>, 200, false, true},
+    {"cR", &Run<&PrinterModel::documents, &DocumentCommands::CancelRest>, kQuick, false, false},
+    {"dFUR", &Run<&PrinterModel::setup, &SettingCommands::DeferFirmwareUpdate>, 400, true, false},
+    {"dTA", &Run<&PrinterModel::documents, &DocumentCommands::DisplayTextAt>, kQuick, false, false},
+    {"eFR", &Run<&PrinterModel::receipts, &ReceiptCommands::EndFiscalReceipt>, 1800, true, true},
+    {"eNF", &Run<&PrinterModel::documents, &DocumentCommands::EndNonFiscal>, 600, true, true},
+    {"eT", &Run<&PrinterModel::documents, &DocumentCommands::EndTraining>, kQuick, false, false},
+    {"gC", &Run<&PrinterModel::receipts, &ReceiptCommands::GetCounter>, kQuick, false, false},
+    {"gD", &Run<&PrinterModel::receipts, &ReceiptCommands::GetData>, kQuick, false, false},
+    {"gDT", &Run<&PrinterModel::setup, &SettingCommands::GetDate>, kQuick, false, false},
+    {"gFUR", &Run<&PrinterModel::setup, &SettingCommands::GetFirmwareUpdateRequest>, 800, false,
+     false},
+    {"gFA", &Run<&PrinterModel::setup, &SettingCommands::GetFontAttribute>, kQuick, false, false},
+    {"gLRLI", &Run<&PrinterModel::setup, &SettingCommands::GetLastRegisteredLocationInfo>, kQuick,
+     false, false},
+    {"gLRRI", &Run<&PrinterModel::receipts, &ReceiptCommands::GetLastRegisteredReceiptInfo>, kQuick,
+     false, false},
+    {"gP", &Run<&PrinterModel::setup, &SettingCommands::GetProperty>, kQuick, false, false},
+    {"gT", &Run<&PrinterModel::receipts, &ReceiptCommands::GetTotalizer>, kQuick, false, false},
+    {"gTS", &Run<&PrinterModel::receipts, &ReceiptCommands::GetTransactionStatus>, kQuick, false,
+     false},
+    {"gVE", &Run<&PrinterModel::setup, &SettingCommands::GetVatEntry>, kQuick, false, false},
+    {"oD", &Run<&PrinterModel::documents, &DocumentCommands::OpenDrawer>, 100, false, false},
+    {"oP", &Run<&PrinterModel::setup, &SettingCommands::ObtainProgress>, kQuick, false, false},
+    {"pBC", &Run<&PrinterModel::documents, &DocumentCommands::PrintBarCode>, 400, false, true},
+    {"pDR", &Run<&PrinterModel::documents, &DocumentCommands::PrintDuplicateReceipt>, 1500, false,
+     true},
+    {"pN", &Run<&PrinterModel::documents, &DocumentCommands::PrintNormal>, kLine, false, true},
+    {"pRAPD", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecAdvancePaymentDeduct>, kLine,
+     true, true},
+    {"pRC", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecCash>, kLine, true, true},
+    {"pRI", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecItem>, kLine, true, true},
+    {"pRIC", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecItemCorrection>, kLine, true,
+     true},
+    {"pRIR", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecItemRefund>, kLine, true,
+     true},
+    {"pRIRC", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecItemRefundCorrection>, kLine,
+     true, true},
+    {"pRIA", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecItemAdjustment>, kLine, true,
+     true},
+    {"pRM", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecMessage>, kLine, false, true},
+    {"pRPA", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecPackageAdjustment>, kLine,
+     true, true},
+    {"pRISPV", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecItemSinglePurposeVoucher>,
+     kLine, true, true},
+    {"pRS", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecSubtotal>, kLine, true, true},
+    {"pRT", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecTotal>, 300, true, true},
+    {"pRTC", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecTotalChange>, 300, true, true},
+    {"pRV", &Run<&PrinterModel::receipts, &ReceiptCommands::PrintRecVoid>, 500, true, true},
+    {"pUDMR", &Run<&PrinterModel::documents, &DocumentCommands::PrintUnsentDataMsgReport>, 800,
+     false, true},
+    {"pXR", &Run<&PrinterModel::documents, &DocumentCommands::PrintXReport>, 2500, false, true},
+    {"pZR", &Run<&PrinterModel::documents, &DocumentCommands::PrintZReport>, 3500, true, true},
+    {"rL", &Run<&PrinterModel::setup, &SettingCommands::RegisterLocation>, 2000, true, true},
+    {"rP", &Run<&PrinterModel::documents, &DocumentCommands::ResetPrinter>, 500, true, false},
+    {"sB", &Run<&PrinterModel::documents, &DocumentCommands::SetBitmap>, 200, false, false},
+    {"sCEA", &Run<&PrinterModel::receipts, &ReceiptCommands::SetCustomerEmailAddress>, kQuick,
+     false, false},
+    {"sCM", &Run<&PrinterModel::documents, &DocumentCommands::SendCloudMessages>, 300, true, false},
+    {"sD", &Run<&PrinterModel::setup, &SettingCommands::SetDate>, kQuick, true, false},
+    {"sFM", &Run<&PrinterModel::setup, &SettingCommands::SetFiscalMode>, kQuick, false, false},
+    {"sFA", &Run<&PrinterModel::setup, &SettingCommands::SetFontAttribute>, kQuick, true, false},
+    {"sHL", &Run<&PrinterModel::setup, &SettingCommands::SetHeaderLines>, kQuick, true, false},
+    {"sTL", &Run<&PrinterModel::setup, &SettingCommands::SetTrailerLines>, kQuick, true, false},
+    {"gHL", &Run<&PrinterModel::setup, &SettingCommands::GetHeaderLine>, kQuick, false, false},
+    {"gTL", &Run<&PrinterModel::setup, &SettingCommands::GetTrailerLine>, kQuick, false, false},
+    {"sPT", &Run<&PrinterModel::setup, &SettingCommands::SetPaymentType>, kQuick, true, false},
+    {"gPE", &Run<&PrinterModel::setup, &SettingCommands::GetPaymentEntry>, kQuick, false, false},
+    {"sPE", &Run<&PrinterModel::setup, &SettingCommands::SetPaymentEntry>, kQuick, true, false},
+    {"sPI", &Run<&PrinterModel::setup, &SettingCommands::SetPosId>, kQuick, true, false},
+    {"sP", &Run<&PrinterModel::setup, &SettingCommands::SetProperty>, kQuick, true, false},
+    {"sI", &Run<&PrinterModel::documents, &DocumentCommands::SoundImmediate>, 100, false, false},
+    {"sAB", &Run<&PrinterModel::documents, &DocumentCommands::StoreAllBitmaps>, 1000, false, false},
+    {"gIR", &Run<&PrinterModel::setup, &SettingCommands::GetInspectionRequest>, kQuick, false,
+     false},
+    {"aIR", &Run<&PrinterModel::setup, &SettingCommands::AffirmInspectionRequest>, kQuick, true,
+     false},
+    {"rIR", &Run<&PrinterModel::setup, &SettingCommands::ResetInspectionRequest>, kQuick, true,
+     false},
+    {"gNLR", &Run<&PrinterModel::setup, &SettingCommands::GetNextLogRecord>, kQuick, false, false},
+    {"sC", &Run<&PrinterModel::receipts, &ReceiptCommands::SetCustomer>, kQuick, false, true},
+    {"sPA", &Run<&PrinterModel::receipts, &ReceiptCommands::SetParagon>, kQuick, false, true},
+    {"rUDM", &Run<&PrinterModel::documents, &DocumentCommands::RegisterUnsentDataMessages>, 600,
+     true, false},
+    {"uF", &Run<&PrinterModel::setup, &SettingCommands::UpdateFirmware>, 5000, true, false},
+    {"gLD", &Run<&PrinterModel::setup, &SettingCommands::GetLicenceData>, kQuick, false, false},
     {nullptr, nullptr, 0, false, false},
 };
 
@@ -157,21 +173,10 @@ const PrinterModel::Rule* PrinterModel::FindRule(const char* shortName) {
     return nullptr;
 }
 
-PrinterModel::PrinterModel() : hostClock(&HostLocalSeconds) {
-    DefaultSettings(settings);
-    startTime = Now();
-    counters.fiscalisedTime = startTime - 400 * 86400;
-    settings.lastServiceTime = startTime - 30 * 86400;
-    counters.monthKey = -1;
-    AddLog("POWER ON");
-}
+PrinterModel::PrinterModel() : receipts(core), setup(core), documents(core, receipts) {}
 
 int64_t PrinterModel::Now() const {
-    return hostClock() + settings.clockOffset;
-}
-
-uint32_t PrinterModel::TickMs() const {
-    return static_cast<uint32_t>((Now() - startTime) * 1000);
+    return core.Now();
 }
 
 bool PrinterModel::TakeChanged() {
@@ -211,8 +216,8 @@ void PrinterModel::Handle(uint32_t connection, char* line, size_t length, Reply&
     EchoName(line, length, name, sizeof name);
     RequestLine r;
     SplitRequestLine(line, length, r);
-    valuesLength = 0;
-    restartAfterReply = false;
+    core.ClearValues();
+    core.restartAfterReply = false;
     reply.dropAfter = false;
     reply.workMs = kErrorMs;
 
@@ -238,16 +243,17 @@ void PrinterModel::Handle(uint32_t connection, char* line, size_t length, Reply&
         code = EFP_ILLEGAL_COMMAND;
     } else if ((rule = FindRule(name)) == nullptr) {
         code = EFP_UNKNOWN_CMD;
-    } else if (rule->prints && (code = PrinterFault()) != 0) {
+    } else if (rule->prints && (code = core.PrinterFault()) != 0) {
     } else {
-        code = (this->*rule->handler)(r);
+        code = rule->handler(*this, r);
         reply.workMs = rule->workMs;
         if (rule->changes) changed = true;
     }
 
     bool withValues = code == 0 && entry && entry->responseHead;
-    Finish(reply, name, code, withValues ? values : nullptr, withValues ? valuesLength : 0);
-    if (restartAfterReply) {
+    Finish(reply, name, code, withValues ? core.values : nullptr,
+           withValues ? core.valuesLength : 0);
+    if (core.restartAfterReply) {
         // The printer restarts into its new firmware: the session is gone.
         reply.dropAfter = true;
         sessionOwner = 0;
@@ -268,129 +274,6 @@ int32_t PrinterModel::Disconnect(uint32_t connection) {
     if (sessionOwner == 0 || sessionOwner != connection) return EFP_ILLEGAL_COMMAND;
     sessionOwner = 0;
     return 0;
-}
-
-void PrinterModel::Value(const char* text) {
-    size_t n = std::strlen(text);
-    size_t room = sizeof values - 64; // the name, marker and code go first
-    if (valuesLength > 0) {
-        if (valuesLength + 1 > room) return;
-        values[valuesLength++] = '\t';
-    }
-    if (valuesLength + n > room) n = room - valuesLength;
-    std::memcpy(values + valuesLength, text, n);
-    valuesLength += n;
-}
-
-void PrinterModel::ValueInteger(int64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%" PRId64, value);
-    Value(text);
-}
-
-void PrinterModel::ValueMoney(int64_t thousandths) {
-    char text[24];
-    FormatMoney(thousandths, text, sizeof text);
-    Value(text);
-}
-
-void PrinterModel::ValueDateTime(int64_t seconds) {
-    char text[24];
-    FormatDateTime(seconds, text, sizeof text);
-    Value(text);
-}
-
-int32_t PrinterModel::BadField(const char* field) {
-    return field[0] ? EFP_DATA_TYPE : EFP_MISSING_PRM;
-}
-
-int32_t PrinterModel::PrinterFault() const {
-    if (settings.coverOpen) return EFP_COVER_OPEN;
-    if (settings.paperEmpty) return EFP_REC_EMPTY;
-    return 0;
-}
-
-bool PrinterModel::InReceipt() const {
-    return state == DocumentState::Receipt || state == DocumentState::Total ||
-           state == DocumentState::Ending;
-}
-
-bool PrinterModel::CashReceipt() const {
-    return InReceipt() && (receipt.type == kReceiptDeposit || receipt.type == kReceiptWithdrawal);
-}
-
-int32_t PrinterModel::VatIndex(const char* field) const {
-    int64_t id = 0;
-    return ParseInteger(field, 1, kVatCount, id) ? static_cast<int32_t>(id - 1) : -1;
-}
-
-int32_t PrinterModel::PaymentIndex(const char* field) const {
-    int64_t id = 0;
-    if (!ParseInteger(field, 1, kPaymentCount, id)) return -1;
-    return settings.payments[id - 1].type == kPaymentUnused ? -1 : static_cast<int32_t>(id - 1);
-}
-
-bool PrinterModel::ItemText(const char* text) const {
-    size_t n = 0;
-    for (; text[n]; ++n)
-        if (static_cast<unsigned char>(text[n]) < 0x20) return false;
-    return n <= static_cast<size_t>(kLineText);
-}
-
-void PrinterModel::AddLog(const char* text) {
-    LogRecord& record = log[(nextLogId - 1) % kLogRecords];
-    record.id = nextLogId++;
-    record.time = Now();
-    record.tick = TickMs();
-    std::snprintf(record.text, sizeof record.text, "%s", text);
-}
-
-void PrinterModel::NoteTransaction(const char* id, int32_t status) {
-    if (!id[0]) return;
-    for (Transaction& t : transactions) {
-        if (t.id[0] && std::strcmp(t.id, id) == 0) {
-            t.status = status;
-            return;
-        }
-    }
-    Transaction& t = transactions[nextTransaction];
-    nextTransaction = (nextTransaction + 1) % kTransactions;
-    std::snprintf(t.id, sizeof t.id, "%s", id);
-    t.status = status;
-}
-
-void PrinterModel::StartDocument() {
-    ++counters.documentNumber;
-    paper.BeginDocument();
-}
-
-void PrinterModel::EndDocument(bool cut) {
-    counters.lastDocumentTime = Now();
-    if (cut) paper.Cut();
-    paper.EndDocument();
-}
-
-void PrinterModel::PrintHeader() {
-    for (const auto& line : settings.header)
-        if (line[0]) paper.Center(line);
-    paper.Rule();
-}
-
-void PrinterModel::PrintTrailer() {
-    bool any = false;
-    for (const auto& line : settings.trailer)
-        any = any || line[0];
-    if (!any) return;
-    paper.Blank();
-    for (const auto& line : settings.trailer)
-        if (line[0]) paper.Center(line);
-}
-
-int64_t PrinterModel::CashInDrawer() const {
-    int64_t cash = daily.deposits - daily.withdrawals;
-    for (int i = 0; i < kPaymentCount; ++i)
-        if (settings.payments[i].type == kPaymentCash) cash += daily.payments[i];
-    return cash;
 }
 
 namespace {
@@ -454,7 +337,7 @@ void VisitTotals(StateVisitor& visitor, const char* prefix, Totals& t) {
 
 void PrinterModel::VisitState(StateVisitor& visitor) {
     IntegerRef integer(visitor);
-    PrinterSettings& s = settings;
+    PrinterSettings& s = core.settings;
     visitor.Text("serialNumber", s.serialNumber, sizeof s.serialNumber);
     visitor.Text("firmware", s.firmware, sizeof s.firmware);
     visitor.Text("pendingFirmware", s.pendingFirmware, sizeof s.pendingFirmware);
@@ -491,7 +374,7 @@ void PrinterModel::VisitState(StateVisitor& visitor) {
     integer("clockOffset", s.clockOffset);
     integer("lastServiceTime", s.lastServiceTime);
 
-    Counters& c = counters;
+    Counters& c = core.counters;
     integer("documentNumber", c.documentNumber);
     integer("receiptNumber", c.receiptNumber);
     integer("monthlyNumber", c.monthlyNumber);
@@ -500,10 +383,10 @@ void PrinterModel::VisitState(StateVisitor& visitor) {
     integer("lastDocumentTime", c.lastDocumentTime);
     integer("lastZTime", c.lastZTime);
     integer("fiscalisedTime", c.fiscalisedTime);
-    VisitTotals(visitor, "daily", daily);
-    VisitTotals(visitor, "grand", grand);
+    VisitTotals(visitor, "daily", core.daily);
+    VisitTotals(visitor, "grand", core.grand);
 
-    RegisteredReceipt& l = lastReceipt;
+    RegisteredReceipt& l = core.lastReceipt;
     integer("lastReceipt.present", l.present);
     integer("lastReceipt.time", l.time);
     integer("lastReceipt.monthlyNumber", l.monthlyNumber);
@@ -513,7 +396,7 @@ void PrinterModel::VisitState(StateVisitor& visitor) {
     visitor.Text("lastReceipt.okp", l.ids.okp, sizeof l.ids.okp);
     visitor.Text("lastReceipt.pkp", l.ids.pkp, sizeof l.ids.pkp);
 
-    RegisteredLocation& g = lastLocation;
+    RegisteredLocation& g = core.lastLocation;
     integer("location.present", g.present);
     integer("location.time", g.time);
     integer("location.status", g.status);

@@ -14,8 +14,9 @@ bool OpenTerminal(os::PseudoTerminal& terminal, const std::string& path, std::st
     }
     if (uint32_t e = os::PlaceSymlink(fresh.slavePath, path.c_str())) {
         os::StreamClose(fresh.master);
-        error = path + ": " +
-                (e == os::kErrorFileExists ? std::string("exists and is not a symlink") : ErrorText(e));
+        error =
+            path + ": " +
+            (e == os::kErrorFileExists ? std::string("exists and is not a symlink") : ErrorText(e));
         return false;
     }
     terminal = fresh;
