@@ -203,6 +203,16 @@ TEST_F(Messages, LostAndCorruptedFramesAreRepeated) {
 TEST_F(Messages, WrongAddressIsTreatedAsABadFrame) {
     at.AddFault("addr@i1");
     RunsOnce("addressed\n");
+    // The answer to the first information frame comes from station 3: the
+    // primary takes it for none and sends the same frame again.
+    std::vector<Seen> all = Log();
+    size_t first = NextPrimary(all, 0, 0x10); // I frame, N(S) 0, N(R) 0
+    ASSERT_LT(first + 1, all.size());
+    EXPECT_FALSE(all[first + 1].fromPrimary);
+    EXPECT_EQ(static_cast<uint8_t>(all[first + 1].body[1]), 3);
+    size_t again = NextPrimary(all, first + 2, all[first].control());
+    ASSERT_LT(again, all.size());
+    EXPECT_EQ(all[again].data(), "addressed\n");
 }
 
 TEST_F(Messages, FiveTimeOutsSetTheLinkUpAgain) {
