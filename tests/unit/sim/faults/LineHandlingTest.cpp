@@ -1,9 +1,10 @@
-// The pieces between the wire and the model: amounts and dates as the printer
-// reads them, cutting input into lines, and bending answers by fault rules.
+// Faults of the line front ends: rules parsed from faults files, answers
+// bent as they say, and the random faults of soak runs.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <unistd.h>
 
@@ -11,105 +12,9 @@
 #include "sim/faults/FaultDelivery.h"
 #include "sim/faults/FaultPlan.h"
 #include "sim/faults/Outgoing.h"
-#include "sim/serve/LineAssembler.h"
-#include "sim/serve/Options.h"
-#include "sim/values/Amount.h"
-#include "sim/values/CivilTime.h"
 
 namespace korvo::sim {
 namespace {
-
-TEST(Amounts, ReadAndWritten) {
-    int64_t v = 0;
-    EXPECT_TRUE(ParseAmount("12", v));
-    EXPECT_EQ(v, 12000);
-    EXPECT_TRUE(ParseAmount("0.5", v));
-    EXPECT_EQ(v, 500);
-    EXPECT_TRUE(ParseAmount("-1.125", v));
-    EXPECT_EQ(v, -1125);
-    EXPECT_TRUE(ParseAmount("999999999.999", v));
-    for (const char* bad :
-         {"", "-", "1.", ".5", "1,5", " 1", "1 ", "+1", "1.0001", "1e3", "1234567890", "--1"})
-        EXPECT_FALSE(ParseAmount(bad, v)) << bad;
-    char text[32];
-    FormatMoney(-200, text, sizeof text);
-    EXPECT_STREQ(text, "-0.20");
-    FormatMoney(1234560, text, sizeof text);
-    EXPECT_STREQ(text, "1234.56");
-    FormatQuantity(2000, text, sizeof text);
-    EXPECT_STREQ(text, "2");
-    FormatQuantity(1250, text, sizeof text);
-    EXPECT_STREQ(text, "1.25");
-    FormatQuantity(7, text, sizeof text);
-    EXPECT_STREQ(text, "0.007");
-    EXPECT_EQ(DivideRounded(5, 10), 1);
-    EXPECT_EQ(DivideRounded(-5, 10), -1);
-    EXPECT_EQ(DivideRounded(4, 10), 0);
-}
-
-TEST(Dates, ReadWrittenAndChecked) {
-    int64_t s = 0;
-    ASSERT_TRUE(ParseDateTime("2024-02-29T23:59:59", s));
-    char text[32];
-    FormatDateTime(s, text, sizeof text);
-    EXPECT_STREQ(text, "2024-02-29T23:59:59");
-    FormatDateTime(s + 1, text, sizeof text);
-    EXPECT_STREQ(text, "2024-03-01T00:00:00");
-    ASSERT_TRUE(ParseDateTime("2025-01-01 08:30", s));
-    FormatDateTime(s, text, sizeof text);
-    EXPECT_STREQ(text, "2025-01-01T08:30:00");
-    for (const char* bad :
-         {"2025-02-29T00:00:00", "2025-13-01T00:00:00", "2025-01-01", "1999-12-31T23:59:59",
-          "2025-01-01T24:00:00", "2025-1-01T00:00", "2025-01-01T00:00:00Z"})
-        EXPECT_FALSE(ParseDateTime(bad, s)) << bad;
-}
-
-std::string Take(LineAssembler& a, LineAssembler::Event expected) {
-    char* line = nullptr;
-    size_t length = 0;
-    LineAssembler::Event e = a.Next(line, length);
-    EXPECT_EQ(static_cast<int>(e), static_cast<int>(expected));
-    return e == LineAssembler::Event::None ? std::string() : std::string(line, length);
-}
-
-void Feed(LineAssembler& a, const std::string& bytes) {
-    ASSERT_LE(bytes.size(), a.SpaceSize());
-    std::memcpy(a.Space(), bytes.data(), bytes.size());
-    a.Commit(bytes.size());
-}
-
-TEST(LineAssembler, LinesFromPiecesAndPacks) {
-    LineAssembler a;
-    Feed(a, "gDT\tRE");
-    Take(a, LineAssembler::Event::None);
-    Feed(a, "Q\t1\nbFR\tREQ\t1\t0\t\n\npX");
-    EXPECT_EQ(Take(a, LineAssembler::Event::Line), "gDT\tREQ\t1");
-    EXPECT_EQ(Take(a, LineAssembler::Event::Line), "bFR\tREQ\t1\t0\t");
-    EXPECT_EQ(Take(a, LineAssembler::Event::Line), "");
-    Take(a, LineAssembler::Event::None);
-    Feed(a, "R\tREQ\n");
-    EXPECT_EQ(Take(a, LineAssembler::Event::Line), "pXR\tREQ");
-    EXPECT_TRUE(a.Empty());
-}
-
-TEST(LineAssembler, OverLongLinesAreReportedOnceAndSkipped) {
-    LineAssembler a;
-    // Exactly the limit is a line; one more byte is too long.
-    Feed(a, "pN\tREQ\t" + std::string(LineAssembler::kLineLimit - 7, 'a') + "\n");
-    EXPECT_EQ(Take(a, LineAssembler::Event::Line).size(), LineAssembler::kLineLimit);
-    Feed(a, "pN\tREQ\t" + std::string(LineAssembler::kLineLimit - 6, 'a') + "\nsI\tREQ\n");
-    EXPECT_EQ(Take(a, LineAssembler::Event::TooLong).substr(0, 7), "pN\tREQ\t");
-    EXPECT_EQ(Take(a, LineAssembler::Event::Line), "sI\tREQ");
-    // A flood without LF: reported as soon as it passes the limit, then thrown
-    // away piece by piece until its LF.
-    for (int i = 0; i < 10; ++i) {
-        Feed(a, std::string(3000, 'x'));
-        Take(a, i == 0 ? LineAssembler::Event::TooLong : LineAssembler::Event::None);
-    }
-    Feed(a, "yyy\ncD\tREQ\t0\n");
-    EXPECT_EQ(Take(a, LineAssembler::Event::Line), "cD\tREQ\t0");
-    Take(a, LineAssembler::Event::None);
-}
 
 TEST(FaultPlan, RulesParsedAndRefused) {
     FaultRule rule;
@@ -196,52 +101,64 @@ std::string Drain(Outgoing& out, uint32_t now, bool& closes) {
     return sent;
 }
 
-TEST(FaultDelivery, AnswersBentAsTheRulesSay) {
+// The answer every case bends: "gDT\tRSP\t0\t1\n", due at tick 100.
+Outgoing Planned(const char* rule, bool dropAfter = false) {
     Reply reply{};
     std::strcpy(reply.text, "gDT\tRSP\t0\t1\n");
     reply.length = std::strlen(reply.text);
-    auto plan = [&](const char* rule, uint32_t due = 100) {
-        FaultRule r;
-        std::string error;
-        if (rule) {
-            EXPECT_TRUE(FaultPlan::ParseRule(rule, r, error)) << error;
-        }
-        Outgoing out;
-        PlanDelivery(reply, r.action, due, out);
-        return out;
-    };
+    reply.dropAfter = dropAfter;
+    FaultRule r;
+    std::string error;
+    if (rule) {
+        EXPECT_TRUE(FaultPlan::ParseRule(rule, r, error)) << error;
+    }
+    Outgoing out;
+    PlanDelivery(reply, r.action, 100, out);
+    return out;
+}
+
+struct Bent {
+    const char* rule; // nullptr: no fault
+    std::string wire; // what goes out at tick 100, pieces ended by |
+    bool closes;
+};
+
+void PrintTo(const Bent& b, std::ostream* os) {
+    *os << (b.rule ? b.rule : "no fault");
+}
+
+class FaultDelivery : public ::testing::TestWithParam<Bent> {};
+
+TEST_P(FaultDelivery, AnswerBentAsTheRuleSays) {
+    Outgoing out = Planned(GetParam().rule);
     bool closes = false;
-    Outgoing out = plan(nullptr);
+    EXPECT_EQ(Drain(out, 100, closes), GetParam().wire);
+    EXPECT_EQ(closes, GetParam().closes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, FaultDelivery,
+    ::testing::Values(Bent{nullptr, "gDT\tRSP\t0\t1\n|", false},
+                      Bent{"* malformed", "gDT\tRSP\tX0\t1\n|", false},
+                      Bent{"* double", "gDT\tRSP\t0\t1\ngDT\tRSP\t0\t1\n|", false},
+                      Bent{"* nul", std::string("gDT\tRS\0P\t0\t1\n|", 14), false},
+                      Bent{"* drop", "gDT\tRS|", true}, Bent{"* drop 0", "", true},
+                      Bent{"* lose", "", false},
+                      Bent{"* corrupt 1", "g\xC4T\tRSP\t0\t1\n|", false},
+                      Bent{"* corrupt 99", "gDT\tRS\xD0\t0\t1\n|", false}));
+
+TEST(FaultTiming, AnswersWaitForTheirTimeAndPieces) {
+    Outgoing out = Planned(nullptr);
     EXPECT_EQ(out.WaitMs(40), 60);
     size_t size = 0;
     EXPECT_EQ(out.Piece(40, size), nullptr);
-    EXPECT_EQ(Drain(out, 100, closes), "gDT\tRSP\t0\t1\n|");
-    EXPECT_FALSE(closes);
 
-    out = plan("* malformed");
-    EXPECT_EQ(Drain(out, 100, closes), "gDT\tRSP\tX0\t1\n|");
-    out = plan("* double");
-    EXPECT_EQ(Drain(out, 100, closes), "gDT\tRSP\t0\t1\ngDT\tRSP\t0\t1\n|");
-    out = plan("* nul");
-    EXPECT_EQ(Drain(out, 100, closes), std::string("gDT\tRS\0P\t0\t1\n|", 14));
-    out = plan("* delay 30");
+    out = Planned("* delay 30");
     EXPECT_EQ(out.WaitMs(100), 30);
-    out = plan("* drop");
-    EXPECT_EQ(Drain(out, 100, closes), "gDT\tRS|");
-    EXPECT_TRUE(closes);
-    out = plan("* drop 0");
-    EXPECT_EQ(Drain(out, 100, closes), "");
-    EXPECT_TRUE(closes);
-    out = plan("* lose");
-    EXPECT_EQ(Drain(out, 100, closes), "");
-    EXPECT_FALSE(closes);
-    out = plan("* corrupt 1");
-    EXPECT_EQ(Drain(out, 100, closes), "g\xC4T\tRSP\t0\t1\n|");
-    out = plan("* corrupt 99");
-    EXPECT_EQ(Drain(out, 100, closes), "gDT\tRS\xD0\t0\t1\n|");
 
     // Chunks: one piece at a time, the next after the gap.
-    out = plan("* chunks 5 10");
+    bool closes = false;
+    out = Planned("* chunks 5 10");
     EXPECT_EQ(Drain(out, 100, closes), "gDT\tR|");
     EXPECT_EQ(out.WaitMs(105), 5);
     EXPECT_EQ(Drain(out, 110, closes), "SP\t0\t|");
@@ -249,8 +166,7 @@ TEST(FaultDelivery, AnswersBentAsTheRulesSay) {
     EXPECT_TRUE(out.Finished());
 
     // A restarting printer hangs up after the whole line.
-    reply.dropAfter = true;
-    out = plan(nullptr);
+    out = Planned(nullptr, true);
     EXPECT_EQ(Drain(out, 100, closes), "gDT\tRSP\t0\t1\n|");
     EXPECT_TRUE(closes);
 }
@@ -283,48 +199,6 @@ TEST(Chaos, SettingsAndDraws) {
     EXPECT_NEAR(kinds[static_cast<int>(ChaosEvent::Delay)], 1000, 150);
     EXPECT_NEAR(kinds[static_cast<int>(ChaosEvent::Repeat)], 1000, 150);
     EXPECT_EQ(Chaos().Next(), ChaosEvent::None);
-}
-
-TEST(Options, CommandLine) {
-    std::string host;
-    uint16_t port = 1;
-    EXPECT_TRUE(ParseHostPort("127.0.0.1:0", host, port));
-    EXPECT_EQ(host, "127.0.0.1");
-    EXPECT_EQ(port, 0);
-    EXPECT_TRUE(ParseHostPort("[::1]:9100", host, port));
-    EXPECT_EQ(host, "::1");
-    EXPECT_EQ(port, 9100);
-    EXPECT_TRUE(ParseHostPort(":5", host, port));
-    EXPECT_EQ(host, "127.0.0.1");
-    for (const char* bad : {"localhost", "::1:80", "[::1]80", "[]:80", "h:65536", "h:", "h:-1"})
-        EXPECT_FALSE(ParseHostPort(bad, host, port)) << bad;
-
-    SimulatorOptions o;
-    bool help = false;
-    std::string error;
-    const char* argv[] = {"korvosim", "--tcp",   "127.0.0.1:0", "--usb",   "/tmp/com1", "--tcp",
-                          "[::1]:0",  "--speed", "0.5",         "--state", "s.txt"};
-    ASSERT_TRUE(ParseOptions(11, argv, o, help, error)) << error;
-    EXPECT_EQ(o.tcp.size(), 2u);
-    EXPECT_EQ(o.usb.size(), 1u);
-    EXPECT_EQ(o.speed, 0.5);
-    EXPECT_EQ(o.stateFile, "s.txt");
-    const char* none[] = {"korvosim", "--paper", "p.txt"};
-    EXPECT_FALSE(ParseOptions(3, none, o = {}, help, error));
-    const char* unknown[] = {"korvosim", "--tcp", "127.0.0.1:0", "--fast"};
-    EXPECT_FALSE(ParseOptions(4, unknown, o = {}, help, error));
-    const char* speed[] = {"korvosim", "--tcp", "127.0.0.1:0", "--speed", "-1"};
-    EXPECT_FALSE(ParseOptions(5, speed, o = {}, help, error));
-    const char* chaos[] = {"korvosim", "--tcp", "127.0.0.1:0", "--chaos", "9:20:10"};
-    ASSERT_TRUE(ParseOptions(5, chaos, o = {}, help, error)) << error;
-    EXPECT_EQ(o.chaos.seed, 9u);
-    EXPECT_EQ(o.chaos.lose, 0.1);
-    chaos[4] = "9";
-    EXPECT_FALSE(ParseOptions(5, chaos, o = {}, help, error));
-    EXPECT_NE(error.find("--chaos wants SEED:RATE"), std::string::npos) << error;
-    const char* helpArgs[] = {"korvosim", "--help"};
-    EXPECT_TRUE(ParseOptions(2, helpArgs, o = {}, help, error));
-    EXPECT_TRUE(help);
 }
 
 } // namespace

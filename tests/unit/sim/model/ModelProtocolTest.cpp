@@ -87,48 +87,50 @@ TEST(ModelProtocol, ControlBytesAndOddNames) {
 
 // Every command with a response head answers, on success, exactly the values
 // its head names; commands without one answer the code alone.
-TEST(ModelProtocol, ResponsesFollowTheHeads) {
-    struct Probe {
-        const char* line;
-    };
-    const Probe probes[] = {
-        {"gC\tREQ\t1\t0\t1"}, {"gD\tREQ\t1\t"}, {"gDT\tREQ\t1"}, {"gFUR\tREQ"},
-        {"gFA\tREQ\t1\t0"},   {"gLRLI\tREQ"},   {"gLRRI\tREQ"},  {"gP\tREQ\t6"},
-        {"gT\tREQ\t1\t0\t1"}, {"gTS\tREQ\tT1"}, {"gVE\tREQ\t1"}, {"oP\tREQ"},
-        {"gHL\tREQ\t1"},      {"gTL\tREQ\t1"},  {"gIR\tREQ\t1"}, {"gNLR\tREQ\t0"},
-        {"gLD\tREQ\t1"},      {"pXR\tREQ"},     {"gPE\tREQ\t1"},
-    };
-    ModelHarness h;
-    h.Connect();
-    // A registered receipt and location, so that every getter has something to say.
-    h.Send("sP\tREQ\t13\t1");
-    ASSERT_EQ(h.Code("rL\tREQ\t3\t\t\t\t\t\tVan BA-123XY"), 0);
-    h.Send("bFR\tREQ\t1\t0\tT1");
-    h.Send("pRI\tREQ\tBread\t2.50\t1\t1\t\t\t\t\t\t");
-    h.Send("pRT\tREQ\t2.50\t0\t1\t\t");
-    ASSERT_EQ(h.Code("eFR\tREQ\t1"), 0);
-
-    for (const Probe& p : probes) {
-        std::string line = p.line;
-        std::string name = line.substr(0, line.find('\t'));
-        const CommandEntry* entry = nullptr;
-        for (const CommandEntry* e = CommandCatalogue; e->shortName; ++e)
-            if (name == e->shortName) entry = e;
-        ASSERT_NE(entry, nullptr) << name;
-        std::string response = h.Send(line);
-        ASSERT_EQ(h.last.code, 0) << response;
-        size_t tabs = 0;
-        for (char c : response)
-            tabs += c == '\t';
-        size_t headFields = 0;
-        if (entry->responseHead) {
-            headFields = 1;
-            for (const char* c = entry->responseHead; *c; ++c)
-                headFields += *c == '\t';
-        }
-        EXPECT_EQ(tabs, 2 + headFields) << response;
+class ResponseShape : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        h.Connect();
+        // A registered receipt and location, so that every getter has something to say.
+        h.Send("sP\tREQ\t13\t1");
+        ASSERT_EQ(h.Code("rL\tREQ\t3\t\t\t\t\t\tVan BA-123XY"), 0);
+        h.Send("bFR\tREQ\t1\t0\tT1");
+        h.Send("pRI\tREQ\tBread\t2.50\t1\t1\t\t\t\t\t\t");
+        h.Send("pRT\tREQ\t2.50\t0\t1\t\t");
+        ASSERT_EQ(h.Code("eFR\tREQ\t1"), 0);
     }
+    ModelHarness h;
+};
+
+TEST_P(ResponseShape, FollowsTheHead) {
+    std::string line = GetParam();
+    std::string name = line.substr(0, line.find('\t'));
+    const CommandEntry* entry = nullptr;
+    for (const CommandEntry* e = CommandCatalogue; e->shortName; ++e)
+        if (name == e->shortName) entry = e;
+    ASSERT_NE(entry, nullptr) << name;
+    std::string response = h.Send(line);
+    ASSERT_EQ(h.last.code, 0) << response;
+    size_t tabs = 0;
+    for (char c : response)
+        tabs += c == '\t';
+    size_t headFields = 0;
+    if (entry->responseHead) {
+        headFields = 1;
+        for (const char* c = entry->responseHead; *c; ++c)
+            headFields += *c == '\t';
+    }
+    EXPECT_EQ(tabs, 2 + headFields) << response;
 }
+
+INSTANTIATE_TEST_SUITE_P(Getters, ResponseShape,
+                         ::testing::Values("gC\tREQ\t1\t0\t1", "gD\tREQ\t1\t", "gDT\tREQ\t1",
+                                           "gFUR\tREQ", "gFA\tREQ\t1\t0", "gLRLI\tREQ",
+                                           "gLRRI\tREQ", "gP\tREQ\t6", "gT\tREQ\t1\t0\t1",
+                                           "gTS\tREQ\tT1", "gVE\tREQ\t1", "oP\tREQ",
+                                           "gHL\tREQ\t1", "gTL\tREQ\t1", "gIR\tREQ\t1",
+                                           "gNLR\tREQ\t0", "gLD\tREQ\t1", "pXR\tREQ",
+                                           "gPE\tREQ\t1"));
 
 // Every catalogue command reaches the model: none is unknown to it.
 TEST(ModelProtocol, EveryCatalogueCommandIsKnown) {
