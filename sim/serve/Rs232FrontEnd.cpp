@@ -11,8 +11,6 @@ namespace korvo::sim {
 
 namespace {
 
-// How often a hung-up terminal is looked at again (nobody has the port open).
-constexpr int32_t kProbeMs = 20;
 // A frame that stops in the middle for this long is dropped.
 constexpr uint64_t kFrameGapMicros = 200000;
 // A delayed frame comes this much later: around the primary's wait for an
@@ -95,7 +93,7 @@ void Rs232FrontEnd::Run() {
                                  {wake.Stream(), true, false, false, false, false}};
         // A terminal nobody holds reports a hang-up at once; it is looked at
         // again after a pause instead of being polled in a busy loop.
-        int32_t ready = os::PollStreams(items, 2, hungUp ? kProbeMs : 100);
+        int32_t ready = os::PollStreams(items, 2, hungUp ? kHungUpProbeMs : 100);
         if (items[1].readable) wake.Drain();
         if (stopping) break;
         if (ready < 0) continue;
@@ -105,7 +103,7 @@ void Rs232FrontEnd::Run() {
                 station.DropPartialFrame();
             }
             hungUp = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(kProbeMs));
+            std::this_thread::sleep_for(std::chrono::milliseconds(kHungUpProbeMs));
             continue;
         }
         hungUp = false;

@@ -7,8 +7,6 @@ namespace korvo::sim {
 
 namespace {
 
-// A pseudo-terminal whose opener has gone is looked at this often for the next one.
-constexpr int32_t kProbeMs = 20;
 // A restarting printer's USB device disappears only after the application
 // has read the last answer (or after a short while when that cannot be seen,
 // and at most after the longer time). Counted on the system's own clock.
@@ -82,7 +80,7 @@ void UsbFrontEnd::Watch(std::vector<os::PollItem>& items, uint32_t now, int32_t&
         item = items.size();
         WatchPeer(peer, items, now, timeout);
     } else {
-        LowerTo(timeout, kProbeMs);
+        LowerTo(timeout, kHungUpProbeMs);
     }
     if (!retiring.empty()) LowerTo(timeout, kRetiringPollMs);
 }
@@ -101,7 +99,7 @@ void UsbFrontEnd::Serve(uint32_t now) {
 // simulated time.
 void UsbFrontEnd::Probe() {
     uint32_t now = os::SystemTickCount();
-    if (static_cast<uint32_t>(now - lastProbe) < static_cast<uint32_t>(kProbeMs)) return;
+    if (static_cast<uint32_t>(now - lastProbe) < static_cast<uint32_t>(kHungUpProbeMs)) return;
     lastProbe = now;
     os::PollItem probe{terminal.master, true, false, false, false, false};
     if (os::PollStreams(&probe, 1, 0) < 0 || probe.hangUp) return;
