@@ -1,5 +1,5 @@
 // The line protocol of the printer: request checks, the session, dispatch to
-// the commands, and the pieces the commands share.
+// the parts, and the walk over the persistent values.
 #include "sim/model/PrinterModel.h"
 
 #include <cstdio>
