@@ -178,31 +178,47 @@ void SecondaryStation::Confirmed() {
 }
 
 void SecondaryStation::TakePiece(const std::string& piece, bool fresh) {
+    if (!fresh) {
+        // The frame taken last, again. It starts where that frame did; sent
+        // with another N(R) it may be cut longer, and only the bytes beyond
+        // the first one's are new. A poll before it may have let the held
+        // bytes go: they are held again.
+        if (held.size() < piece.size() || !Agree(piece, held)) held = piece;
+        heldFrame = piece.size();
+        if (piece.size() <= lastFrame) return;
+        size_t known = lastFrame;
+        lastFrame = piece.size();
+        TakeData(piece.substr(known), false);
+        return;
+    }
     // A fresh frame starts after the last one, whose acknowledgement the
-    // primary has seen; a repeat starts where that one did. Across a new
-    // set-up only the bytes can tell: a piece that agrees with what we hold
-    // is taken for a repeat, so that a request never runs twice.
-    if (fresh && !(firstAfterSetUp && Agree(piece, held))) Confirmed();
+    // primary has seen. Across a new set-up only the bytes can tell: a piece
+    // that agrees with what we hold is taken for a repeat, so that a request
+    // never runs twice.
+    if (!(firstAfterSetUp && Agree(piece, held))) Confirmed();
     if (!Agree(piece, held)) held.clear();
     size_t known = piece.size() < held.size() ? piece.size() : held.size();
     if (held.size() < piece.size()) held = piece;
-    heldFrame = piece.size();
+    heldFrame = lastFrame = piece.size();
     if (known == piece.size()) return;
-    std::string data = piece.substr(known);
     // The message sent again from its first byte (after RNR answers)
     // replaces the part taken before.
-    if (firstAfterSetUp && known == 0 && Agree(data, request)) request.clear();
+    TakeData(piece.substr(known), firstAfterSetUp && known == 0);
+}
+
+void SecondaryStation::TakeData(const std::string& data, bool mayRestart) {
+    if (mayRestart && Agree(data, request)) request.clear();
     // A request that never ends would block the line; it is dropped.
     if (request.size() + data.size() > kRequestMax) request.clear();
     request += data;
     if (!handler.IsComplete(request)) return;
     std::string response = handler.Execute(request);
     request.clear();
-    // Whatever is left of an older response belongs to a request that its
-    // sender has given up on.
+    // What was not sent yet of an older response belongs to a request that
+    // its sender has given up on. The frame in flight stays: the primary may
+    // have it already, its acknowledgement still on the way, and its N(S)
+    // must not carry other bytes, or the new response is taken for its repeat.
     pending = std::move(response);
-    hasInFlight = false;
-    inFlight.clear();
 }
 
 void SecondaryStation::Answer(uint8_t control, std::string& out) {

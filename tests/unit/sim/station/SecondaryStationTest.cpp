@@ -152,6 +152,19 @@ TEST_F(Station, ResponseGoesInPiecesOfAtMost250WithAWindowOfOne) {
     EXPECT_EQ(Hex(Feed(Poll(nr))), Hex(Frame(Bytes("01 02 31"))));
 }
 
+TEST_F(Station, NewResponseNeverTakesTheNumberOfTheFrameInFlight) {
+    // The answer to "a" is in flight when "b" comes with N(R) 0: the
+    // primary may have it, its acknowledgement still on the way.
+    Feed(IFrame(0, 0, "a\n"));
+    std::string first = Feed(Poll(0));
+    ASSERT_GE(first.size(), 4u);
+    EXPECT_EQ(static_cast<uint8_t>(first[3]), 0x10 | 1 << 5); // N(S) 0
+    Feed(IFrame(1, 0, "b\n"));
+    // N(R) 1 acknowledges it; the answer to "b" goes as N(S) 1.
+    std::string second = Feed(Poll(1));
+    EXPECT_EQ(second, Frame(Bytes("01 02 52 06") + "ok:b\n"));
+}
+
 TEST_F(Station, MessageInSeveralFramesRunsOnceWhenWhole) {
     Feed(IFrame(0, 0, std::string(250, 'a')));
     EXPECT_TRUE(printer.executed.empty());
