@@ -15,19 +15,24 @@ void LineFrontEnd::TakePeer(LinePeer& peer, const os::PollItem& item) {
     if (item.readable || item.hangUp) ReadPeer(peer);
 }
 
+// A printer reads its stream to the end: what arrived whole before the close
+// is executed, though its answers have nowhere to go. The close may show
+// first on reading or on writing an answer.
+void LineFrontEnd::Gone(LinePeer& peer) {
+    const uint32_t now = service.Now();
+    do
+        peer.output.Clear();
+    while (service.HandleNextLine(peer, now));
+    PeerGone(peer);
+}
+
 void LineFrontEnd::ReadPeer(LinePeer& peer) {
     while (!peer.closed && peer.input.SpaceSize() > 0) {
         int32_t n = os::StreamRead(peer.stream, peer.input.Space(),
                                    static_cast<uint32_t>(peer.input.SpaceSize()));
         if (n == 0) return;
         if (n < 0) {
-            // A printer reads its stream to the end: what arrived whole before
-            // the close is executed, though its answers have nowhere to go.
-            uint32_t now = service.Now();
-            do
-                peer.output.Clear();
-            while (service.HandleNextLine(peer, now));
-            PeerGone(peer);
+            Gone(peer);
             return;
         }
         peer.input.Commit(static_cast<size_t>(n));
@@ -41,7 +46,7 @@ void LineFrontEnd::Flush(LinePeer& peer, uint32_t now) {
         if (!piece) return;
         int32_t n = size ? os::StreamWrite(peer.stream, piece, static_cast<uint32_t>(size)) : 0;
         if (n < 0) {
-            PeerGone(peer);
+            Gone(peer);
             return;
         }
         peer.output.Sent(static_cast<size_t>(n), now);

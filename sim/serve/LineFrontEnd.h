@@ -49,6 +49,8 @@ protected:
     LineService& service;
 
 private:
+    // The peer went away: runs what it sent whole, then PeerGone.
+    void Gone(LinePeer& peer);
     void ReadPeer(LinePeer& peer);
     void Flush(LinePeer& peer, uint32_t now);
 };
