@@ -18,11 +18,6 @@ constexpr int32_t kMinNextCommandTime = 100;
 constexpr int32_t kMaxNextCommandTime = 1800000;
 constexpr int32_t kMaxDnsMode = 2;
 
-int32_t Store(int32_t result) {
-    lastComError.store(result);
-    return result;
-}
-
 int32_t ParseInto(const char* value, int32_t minimum, int32_t maximum, std::atomic<int32_t>& target) {
     int32_t v = target.load();
     int32_t r = ParseConfigValue(value, minimum, maximum, v);

@@ -45,4 +45,11 @@ private:
 ConnectionTable& Connections();
 extern std::atomic<int32_t> lastComError;
 
+// Keeps result as the last error (GetLastComError) and returns it: how an
+// export ends.
+inline int32_t Store(int32_t result) {
+    lastComError.store(result);
+    return result;
+}
+
 } // namespace korvo

@@ -21,11 +21,6 @@ CommandSession* SessionOf(int32_t handle, int32_t& error) {
     return slot ? slot->session.load() : nullptr;
 }
 
-int32_t Store(int32_t result) {
-    lastComError.store(result);
-    return result;
-}
-
 int32_t CommandHead(const char* commandName, bool request, char* buffer, int32_t bufferSize) {
     int32_t index = FindCommand(commandName);
     if (index < 0) return APP_UNKNOWN_COMMAND;

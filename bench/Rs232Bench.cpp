@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "BenchKit.h"
-#include "sim/Rs232FrontEnd.h"
+#include "sim/serve/Rs232FrontEnd.h"
 #include "transport/CRS232NetwLayerServ.h"
 
 namespace {

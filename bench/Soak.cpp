@@ -35,9 +35,9 @@
 
 #include "SoakCount.h"
 #include "korvocomm.h"
-#include "sim/CivilTime.h"
-#include "sim/JournalEscape.h"
-#include "sim/Simulator.h"
+#include "sim/records/JournalEscape.h"
+#include "sim/serve/Simulator.h"
+#include "sim/values/CivilTime.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "korvocomm.h"
-#include "sim/CivilTime.h"
+#include "sim/values/CivilTime.h"
 
 namespace korvo::soak {
 

@@ -3,7 +3,7 @@
 // printer's virtual COM port. POSIX only.
 #pragma once
 
-#include <cstddef>
+#include <cstdint>
 
 namespace korvo::os {
 
@@ -13,8 +13,9 @@ struct PseudoTerminal {
 };
 
 // Opens a master (non-blocking) and puts the line into raw mode, so bytes
-// pass unchanged whatever the opener does first.
-bool OpenPseudoTerminal(PseudoTerminal& pty, char* error, size_t errorSize);
+// pass unchanged whatever the opener does first. Returns 0 or a Windows
+// system error number (see system_errors.h), like every call here.
+uint32_t OpenPseudoTerminal(PseudoTerminal& pty);
 
 // A second handle on the slave side, opened by the simulator itself to see
 // whether the application has read what was sent (-1 when it cannot be
@@ -24,8 +25,8 @@ int OpenSlaveWatch(const char* slavePath);
 int UnreadBytes(int slaveWatch);
 
 // Makes path a symlink to target, replacing an existing symlink at once; any
-// other existing file is left alone and reported.
-bool PlaceSymlink(const char* target, const char* path, char* error, size_t errorSize);
+// other existing file is left alone and reported as 80 (file exists).
+uint32_t PlaceSymlink(const char* target, const char* path);
 
 // Removes path if it is still a symlink to target.
 void RemoveSymlink(const char* path, const char* target);

@@ -3,13 +3,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "platform/posix/errno_map.h"
+#include "platform/system_errors.h"
 
 namespace korvo::os {
 
@@ -27,15 +29,9 @@ bool IsLoopback(const sockaddr* address) {
     return false;
 }
 
-bool Fail(char* error, size_t size, const char* what, const char* detail) {
-    std::snprintf(error, size, "%s: %s", what, detail);
-    return false;
-}
-
 } // namespace
 
-bool ServerListen(const char* host, uint16_t port, bool allowRemote, ListenerInfo& info,
-                  char* error, size_t errorSize) {
+int32_t ServerListen(const char* host, uint16_t port, bool allowRemote, ListenerInfo& info) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -44,24 +40,24 @@ bool ServerListen(const char* host, uint16_t port, bool allowRemote, ListenerInf
     std::snprintf(service, sizeof service, "%u", static_cast<unsigned>(port));
     addrinfo* list = nullptr;
     int r = ::getaddrinfo(host, service, &hints, &list);
-    if (r != 0) return Fail(error, errorSize, host, ::gai_strerror(r));
+    if (r != 0) return SocketErrorFromResolver(r, errno);
 
-    bool ok = false;
-    for (addrinfo* a = list; a && !ok; a = a->ai_next) {
+    int32_t error = kWsaHostNotFound;
+    for (addrinfo* a = list; a && error != kWsaNoError; a = a->ai_next) {
         if (!allowRemote && !IsLoopback(a->ai_addr)) {
-            Fail(error, errorSize, host, "not a loopback address (see --allow-remote)");
+            error = kWsaEAddrNotAvail;
             continue;
         }
         int s =
             ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (s < 0) {
-            Fail(error, errorSize, host, std::strerror(errno));
+            error = SocketErrorFromErrno(errno);
             continue;
         }
         int on = 1;
         ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         if (::bind(s, a->ai_addr, a->ai_addrlen) != 0 || ::listen(s, 16) != 0) {
-            Fail(error, errorSize, host, std::strerror(errno));
+            error = SocketErrorFromErrno(errno);
             ::close(s);
             continue;
         }
@@ -76,10 +72,10 @@ bool ServerListen(const char* host, uint16_t port, bool allowRemote, ListenerInf
         info.port = static_cast<uint16_t>(std::atoi(boundService));
         info.ipv6 = bound.ss_family == AF_INET6;
         std::snprintf(info.address, sizeof info.address, "%s", numeric);
-        ok = true;
+        error = kWsaNoError;
     }
     ::freeaddrinfo(list);
-    return ok;
+    return error;
 }
 
 int ServerAccept(int listener) {

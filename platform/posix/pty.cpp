@@ -10,15 +10,18 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/posix/errno_map.h"
+#include "platform/system_errors.h"
+
 namespace korvo::os {
 
-bool OpenPseudoTerminal(PseudoTerminal& pty, char* error, size_t errorSize) {
+uint32_t OpenPseudoTerminal(PseudoTerminal& pty) {
     int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m < 0 || ::grantpt(m) != 0 || ::unlockpt(m) != 0 ||
         ::ptsname_r(m, pty.slavePath, sizeof pty.slavePath) != 0) {
-        std::snprintf(error, errorSize, "pseudo-terminal: %s", std::strerror(errno));
+        uint32_t error = SystemErrorFromErrno(errno);
         if (m >= 0) ::close(m);
-        return false;
+        return error;
     }
     // Settings made on the master apply to the line the slave's opener sees.
     termios t{};
@@ -28,7 +31,7 @@ bool OpenPseudoTerminal(PseudoTerminal& pty, char* error, size_t errorSize) {
     }
     ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
     pty.master = m;
-    return true;
+    return kErrorSuccess;
 }
 
 int OpenSlaveWatch(const char* slavePath) {
@@ -40,22 +43,19 @@ int UnreadBytes(int slaveWatch) {
     return ::ioctl(slaveWatch, FIONREAD, &count) == 0 ? count : -1;
 }
 
-bool PlaceSymlink(const char* target, const char* path, char* error, size_t errorSize) {
+uint32_t PlaceSymlink(const char* target, const char* path) {
     struct stat st {};
-    if (::lstat(path, &st) == 0 && !S_ISLNK(st.st_mode)) {
-        std::snprintf(error, errorSize, "%s: exists and is not a symlink", path);
-        return false;
-    }
+    if (::lstat(path, &st) == 0 && !S_ISLNK(st.st_mode)) return kErrorFileExists;
     // A temporary link renamed over the old one: the path never disappears.
     char temporary[4200];
     std::snprintf(temporary, sizeof temporary, "%s.%ld.tmp", path, static_cast<long>(::getpid()));
     ::unlink(temporary);
     if (::symlink(target, temporary) != 0 || ::rename(temporary, path) != 0) {
-        std::snprintf(error, errorSize, "%s: %s", path, std::strerror(errno));
+        uint32_t error = SystemErrorFromErrno(errno);
         ::unlink(temporary);
-        return false;
+        return error;
     }
-    return true;
+    return kErrorSuccess;
 }
 
 void RemoveSymlink(const char* path, const char* target) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FuzzTarget.h"
-#include "sim/FaultPlan.h"
+#include "sim/faults/FaultPlan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace korvo::sim;
@@ -14,10 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string text(reinterpret_cast<const char*>(data), size);
     FaultPlan plan;
-    char error[64];
-    std::memset(error, 'x', sizeof error);
-    if (!plan.AddText(text.c_str(), error, sizeof error) && !std::memchr(error, '\0', sizeof error))
-        Fail("error text not terminated");
+    std::string error;
+    if (!plan.AddText(text.c_str(), error) && error.empty()) Fail("failure without a reason");
     if (plan.Count() < 0 || plan.Count() > FaultPlan::kMaxRules) Fail("rule count");
 
     static const char* const kNames[] = {"CONNECT", "bFR", "pRI", "gDT", "DISCONNECT", "x"};

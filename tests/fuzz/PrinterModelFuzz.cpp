@@ -9,8 +9,8 @@
 #include <string>
 
 #include "FuzzTarget.h"
-#include "sim/LineAssembler.h"
-#include "sim/PrinterModel.h"
+#include "sim/model/PrinterModel.h"
+#include "sim/serve/LineAssembler.h"
 
 namespace {
 

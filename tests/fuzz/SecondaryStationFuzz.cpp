@@ -11,8 +11,8 @@
 #include "FastClock.h"
 #include "FuzzTarget.h"
 #include "ScriptedTransport.h"
-#include "sim/PrinterModel.h"
-#include "sim/SecondaryStation.h"
+#include "sim/model/PrinterModel.h"
+#include "sim/station/SecondaryStation.h"
 #include "transport/LinkFrames.h"
 
 namespace {

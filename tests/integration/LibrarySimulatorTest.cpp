@@ -12,7 +12,7 @@
 #include "ProcessCounts.h"
 #include "api/ConnectionTable.h"
 #include "korvocomm.h"
-#include "sim/Simulator.h"
+#include "sim/serve/Simulator.h"
 
 namespace korvo {
 namespace {

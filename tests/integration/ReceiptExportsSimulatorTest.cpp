@@ -10,8 +10,8 @@
 
 #include "ReceiptRequestCases.h"
 #include "korvocomm.h"
-#include "sim/Journal.h"
-#include "sim/Simulator.h"
+#include "sim/records/Journal.h"
+#include "sim/serve/Simulator.h"
 
 namespace korvo {
 namespace {

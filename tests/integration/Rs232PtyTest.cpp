@@ -17,8 +17,8 @@
 #include "HexBytes.h"
 #include "korvocomm.h"
 #include "protocol/CommandSession.h"
-#include "sim/Rs232FrontEnd.h"
-#include "sim/Simulator.h"
+#include "sim/serve/Rs232FrontEnd.h"
+#include "sim/serve/Simulator.h"
 #include "transport/CRS232NetwLayerServ.h"
 
 namespace korvo {

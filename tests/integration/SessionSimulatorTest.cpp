@@ -14,7 +14,7 @@
 #include "platform/clock.h"
 #include "protocol/CommandSession.h"
 #include "protocol/ResultCodes.h"
-#include "sim/Simulator.h"
+#include "sim/serve/Simulator.h"
 #include "transport/CCOM_Link.h"
 #include "transport/CTcpNetwLayer.h"
 #include "transport/SocketsStarted.h"

@@ -9,7 +9,7 @@
 #include "SoakCount.h"
 #include "TempDir.h"
 #include "korvocomm.h"
-#include "sim/CivilTime.h"
+#include "sim/values/CivilTime.h"
 
 namespace korvo::soak {
 namespace {

@@ -19,7 +19,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/message_timer.h"
 #include "platform/socket_state.h"
-#include "sim/JournalEscape.h"
+#include "sim/records/JournalEscape.h"
 
 namespace korvo {
 namespace {

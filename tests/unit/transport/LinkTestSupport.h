@@ -14,7 +14,7 @@
 
 #include "ProcessCounts.h"
 #include "ScriptedLine.h"
-#include "sim/SecondaryStation.h"
+#include "sim/station/SecondaryStation.h"
 #include "transport/CRS232NetwLayerServ.h"
 
 namespace korvo::test {

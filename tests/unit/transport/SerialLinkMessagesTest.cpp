@@ -3,6 +3,7 @@
 // Every request must run exactly once, whatever the line did to it.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -203,6 +204,16 @@ TEST_F(Messages, LostAndCorruptedFramesAreRepeated) {
 TEST_F(Messages, WrongAddressIsTreatedAsABadFrame) {
     at.AddFault("addr@i1");
     RunsOnce("addressed\n");
+    // The answer to the first information frame comes from station 3: the
+    // primary takes it for none and sends the same frame again.
+    std::vector<Seen> all = Log();
+    size_t first = NextPrimary(all, 0, 0x10); // I frame, N(S) 0, N(R) 0
+    ASSERT_LT(first + 1, all.size());
+    EXPECT_FALSE(all[first + 1].fromPrimary);
+    EXPECT_EQ(static_cast<uint8_t>(all[first + 1].body[1]), 3);
+    size_t again = NextPrimary(all, first + 2, all[first].control());
+    ASSERT_LT(again, all.size());
+    EXPECT_EQ(all[again].data(), "addressed\n");
 }
 
 TEST_F(Messages, FiveTimeOutsSetTheLinkUpAgain) {
@@ -270,14 +281,20 @@ TEST_F(Messages, LateFrameInAnswerToAPieceDoesNotMakeThePrimaryPoll) {
     // would tell the printer that its acknowledgement of the piece arrived;
     // the piece goes again instead. Then a wrong N(R) sets the link up again
     // and the piece is sent once more: the printer must know it for a repeat.
-    std::string lastData;
-    bool done = false;
-    at.line.Answer([&](const std::string& frame) {
+    // The line answers from the link thread, also while the test ends: its
+    // state outlives this function.
+    struct Script {
+        std::string lastData;
+        bool done = false;
+    };
+    auto script = std::make_shared<Script>();
+    at.line.Answer([this, script](const std::string& frame) {
+        std::string& lastData = script->lastData;
         std::string out;
         at.station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), out);
         if (out.size() > 4 && (static_cast<uint8_t>(out[3]) & 0x11) == 0x10) lastData = out;
-        if (!done && frame.find("late\n") != std::string::npos) {
-            done = true;
+        if (!script->done && frame.find("late\n") != std::string::npos) {
+            script->done = true;
             sim::LinkFault f;
             sim::ParseLinkFault("seq", f);
             at.station.Faults().Add(f);
