@@ -3,6 +3,7 @@
 #   make test       build everything and run every test: native, sanitizers, fuzz, Windows
 #   make windows    cross-build korvocomm.dll and korvoprog.exe for x64 and x86
 #   make demo       run a receipt through korvoprog against the simulator
+#   make bench      run every benchmark: one table, and build/native/bench/bench.json
 #   make fuzz       run every fuzz target with libFuzzer (FUZZ_SECONDS each)
 #   make install    install the kit under PREFIX (/usr/local; DESTDIR honoured)
 #   make dist       Debian packages and Windows zips, into build/dist
@@ -30,7 +31,8 @@ PREFIX ?= /usr/local
 .PHONY: all native asan tsan fuzz-build windows win64 win32 test test-native test-asan test-tsan \
         test-windows fuzz demo deps-build deps-fuzz deps-windows deps-wine deps-bindings clean \
         deps-demo deps-dist deps-system release install reference dist dist-deb dist-windows \
-        test-dist test-system
+        test-dist test-system \
+        deps-service bench-service bench deps-bench
 
 all: native
 
@@ -50,13 +52,17 @@ deps-wine:
 	@scripts/install-deps.sh wine
 deps-bindings:
 	@scripts/install-deps.sh bindings
+deps-service:
+	@scripts/install-deps.sh service
+deps-bench:
+	@scripts/install-deps.sh bench
 
-native: deps-build
+native: deps-build deps-demo deps-service
 	$(CMAKE) -S . -B $(NATIVE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	$(CMAKE) --build $(NATIVE) -j$(JOBS)
 
 # Every native test under AddressSanitizer + UndefinedBehaviorSanitizer.
-asan: deps-build
+asan: deps-build deps-demo deps-service
 	$(CMAKE) -S . -B $(ASAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=address
 	$(CMAKE) --build $(ASAN) -j$(JOBS)
 
@@ -68,7 +74,7 @@ tsan: deps-build
 # The fuzz targets as libFuzzer programs (clang, with ASan+UBSan). Every other
 # build runs them as replay tests of their seeds; this one searches further.
 FUZZ_SECONDS ?= 10
-fuzz-build: deps-build deps-fuzz
+fuzz-build: deps-build deps-fuzz deps-demo
 	CC=clang CXX=clang++ $(CMAKE) -S . -B $(FUZZ) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVO_SANITIZE=fuzzer
 	$(CMAKE) --build $(FUZZ) -j$(JOBS) --target fuzz_all
 
@@ -116,8 +122,8 @@ release: deps-demo
 	    -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
 # A receipt printed by korvoprog on the simulator (scripts/demo.sh). Builds
-# only what it shows; korvod joins DEMO_TARGETS once it exists.
-DEMO_TARGETS := korvocomm korvoprog korvosim
+# only what it shows.
+DEMO_TARGETS := korvocomm korvoprog korvosim korvod
 demo: release
 	$(CMAKE) --build $(RELEASE) -j$(JOBS) --target $(DEMO_TARGETS)
 	@scripts/demo.sh $(RELEASE)
@@ -167,6 +173,17 @@ test-dist: dist
 
 test-system: dist-deb deps-system
 	tests/dist/fresh-machine.sh $(DIST) $(BUILD)/system
+
+# Receipts per second through korvod beside the library, in one run.
+bench-service: native
+	/usr/bin/python3 bench/service_bench.py $(NATIVE)
+
+# Every benchmark in bench/, each figure beside its baseline of the same run
+# and its goal. BENCH_IDLE_SECONDS is the interval of each idle connection.
+BENCH_IDLE_SECONDS ?= 3
+bench: native deps-bench
+	KORVO_BENCH_IDLE_SECONDS=$(BENCH_IDLE_SECONDS) /usr/bin/python3 bench/run_benchmarks.py \
+	    $(NATIVE)/bench/benchmarks.txt $(NATIVE)/bench/bench.json
 
 test: test-native test-asan test-tsan fuzz test-windows test-dist test-system
 	@echo "All tests passed."

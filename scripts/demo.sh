@@ -1,7 +1,9 @@
 #!/bin/sh
 # Prints a receipt with korvoprog on the simulated printer: starts korvosim on
 # loopback with a paper roll, runs examples/receipt.txt against it, shows the
-# console output, the response file and the paper, and stops the simulator.
+# console output and the response file; then the same receipt through korvod,
+# the print service (examples/receipt.json posted with curl, twice: the
+# second answer is the stored one); shows the paper and stops everything.
 # Usage: demo.sh BUILD_DIR   (the files of the run stay in BUILD_DIR/demo)
 set -eu
 
@@ -11,7 +13,9 @@ korvoprog=$build/tool/korvoprog
 commands=examples/receipt.txt
 out=$build/demo
 mkdir -p "$out"
-rm -f "$out/paper.txt" "$out/responses.txt" "$out/korvosim.log"
+rm -f "$out/paper.txt" "$out/responses.txt" "$out/korvosim.log" "$out/korvod.db" "$out/korvod.db-wal" \
+      "$out/korvod.db-shm" "$out/korvod.log" "$out/answer.json"
+korvod=$build/service/korvod
 
 sim_pid=
 # True while the simulator runs (after it ends it is a zombie until waited for).
@@ -37,8 +41,16 @@ stop_simulator() {
     wait "$sim_pid" 2>/dev/null || true
     sim_pid=
 }
-trap stop_simulator EXIT
-trap 'stop_simulator; exit 130' INT TERM
+korvod_pid=
+# Stops korvod (SIGTERM: it finishes its task and disconnects).
+stop_korvod() {
+    [ -n "$korvod_pid" ] || return 0
+    kill "$korvod_pid" 2>/dev/null || true
+    wait "$korvod_pid" 2>/dev/null || true
+    korvod_pid=
+}
+trap 'stop_korvod; stop_simulator' EXIT
+trap 'stop_korvod; stop_simulator; exit 130' INT TERM
 
 "$korvosim" --tcp 127.0.0.1:0 --paper "$out/paper.txt" >"$out/korvosim.log" 2>&1 &
 sim_pid=$!
@@ -67,6 +79,35 @@ echo
 echo "== Response file ($out/responses.txt; TAB shown as ' | ')"
 sed 's/\t/ | /g; s/\r$//' "$out/responses.txt"
 echo
+
+if [ -x "$korvod" ] && command -v curl >/dev/null 2>&1; then
+    "$korvod" --listen 127.0.0.1:0 --db "$out/korvod.db" --printer "demo=tcp:$endpoint" \
+        >"$out/korvod.log" 2>&1 &
+    korvod_pid=$!
+    service=
+    tries=0
+    while [ -z "$service" ]; do
+        service=$(sed -n 's/^korvod: listening on \(http:[^ ]*\)$/\1/p' "$out/korvod.log" 2>/dev/null) || true
+        if [ -z "$service" ]; then
+            tries=$((tries + 1))
+            if [ "$tries" -gt 100 ]; then
+                echo "demo: korvod did not start:" >&2
+                cat "$out/korvod.log" >&2
+                exit 1
+            fi
+            sleep 0.1
+        fi
+    done
+    for round in first again; do
+        echo "== curl -X POST --data @examples/receipt.json $service/v1/printers/demo/receipts ($round)"
+        code=$(curl -sS -X POST -H 'Content-Type: application/json' --data-binary @examples/receipt.json \
+            -o "$out/answer.json" -w '%{http_code}' "$service/v1/printers/demo/receipts") || status=1
+        echo "== HTTP $code"
+        if command -v python3 >/dev/null 2>&1; then python3 -m json.tool "$out/answer.json"; else cat "$out/answer.json"; fi
+        echo
+    done
+    stop_korvod
+fi
 stop_simulator
 echo "== Paper roll ($out/paper.txt)"
 cat "$out/paper.txt"

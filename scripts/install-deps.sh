@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what this machine lacks for a group of make targets, as Debian
-# packages. Usage: install-deps.sh demo|build|fuzz|windows|wine|bindings|dist|system ...
+# packages. Usage: install-deps.sh demo|build|fuzz|windows|wine|bindings|service|bench|dist|system ...
 # Runs apt-get only when something is missing; needs root (or sudo) then.
 set -eu
 
@@ -13,8 +13,10 @@ want() { have_pkg "$1" || missing="$missing $1"; }
 for group in "$@"; do
     case "$group" in
     demo)
-        # What make demo builds with: the library and the programs, no tests.
-        for p in make g++ cmake ninja-build; do want "$p"; done ;;
+        # What make demo builds with: the library and the programs, no tests;
+        # korvod's HTTP, JSON, journal and metrics libraries; curl to post to it.
+        for p in make g++ cmake ninja-build pkg-config libcpp-httplib-dev nlohmann-json3-dev \
+                 libsqlite3-dev prometheus-cpp-dev curl; do want "$p"; done ;;
     build)
         for p in g++ gcc make cmake ninja-build googletest libgtest-dev binutils util-linux; do want "$p"; done ;;
     fuzz)
@@ -30,6 +32,12 @@ for group in "$@"; do
         # Windows-1250 code page; Free Pascal's compiler and runtime units.
         for p in python3 python3-pytest python3-pip mono-mcs mono-runtime libmono-i18n-west4.0-cil \
                  fp-compiler fp-units-rtl; do want "$p"; done ;;
+    service)
+        # korvod's tests: pytest, and chromium with its driver for the page.
+        for p in python3-pytest python3-selenium chromium chromium-driver; do want "$p"; done ;;
+    bench)
+        # Debian's python3 runs the benchmarks and writes their table.
+        want python3 ;;
     wine)
         want wine64
         want wine

@@ -127,12 +127,14 @@ esac
 case " $phases " in *" packages "*)
     start=$(seconds)
     fresh_root packages
-    mkdir -p "$root/tmp/debs" "$root/tmp/kit/tests/dist" "$root/tmp/kit/tests/integration" "$root/tmp/kit/examples"
+    mkdir -p "$root/tmp/debs" "$root/tmp/kit/tests/dist" "$root/tmp/kit/tests/integration" "$root/tmp/kit/examples" \
+        "$root/tmp/kit/scripts"
     cp "$dist"/*.deb "$root/tmp/debs/"
     cp "$source/tests/dist/check-installed.sh" "$root/tmp/kit/tests/dist/"
     cp "$source/tests/integration/check-exports.sh" "$source/tests/integration/run-example.sh" \
         "$root/tmp/kit/tests/integration/"
     cp "$source/examples/simple_client.c" "$root/tmp/kit/examples/"
+    cp "$source/scripts/run-with-sim.sh" "$root/tmp/kit/scripts/"
     say "packages: $(cd "$dist" && ls -- *.deb | tr '\n' ' ')"
     if in_root "$root" '
         set -e

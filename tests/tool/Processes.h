@@ -33,6 +33,7 @@ public:
     Simulator& operator=(const Simulator&) = delete;
 
     bool Running() const { return pid > 0; }
+    pid_t Pid() const { return pid; }
     // Waits until the log holds text matching the ECMAScript pattern and
     // returns its first group (or the whole match); "" after timeoutMs.
     std::string WaitForLog(const std::string& pattern, int timeoutMs = 10000);
