@@ -19,6 +19,7 @@
 #include "sim/PrinterModel.h"
 #include "sim/Reply.h"
 #include "sim/Rs232FrontEnd.h"
+#include "sim/TraceReplay.h"
 
 namespace korvo::os {
 class WakeHandle;
@@ -35,6 +36,7 @@ struct SimulatorOptions {
     std::string journalFile;
     std::string faultsFile;
     std::string stateFile;
+    std::string replayFile; // answers from a wire trace instead of the model
     double speed = 0; // response times: 0 at once, 1 like the printer
     // The clock that times answers; nullptr is the process's clock
     // (TickCount), which a test clock may stand in for.
@@ -124,11 +126,14 @@ private:
     void ProbePty(Pty& pty);
     void SaveStateIfChanged();
     uint32_t DueTime(const Reply& reply, uint32_t now) const;
+    // The model's answer, or the trace's under --replay; under the lock.
+    void Answer(uint32_t connection, char* line, size_t length, Reply& reply);
     uint32_t Now() const { return options.clock ? options.clock->Now() : TickCount(); }
 
     SimulatorOptions options;
     std::mutex mutex; // guards model, faults, journal, speed
     PrinterModel model;
+    std::unique_ptr<TraceReplay> replay;
     FaultPlan faults;
     Journal journal;
     std::vector<Endpoint> endpoints; // guarded by mutex once serving
