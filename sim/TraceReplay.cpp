@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "trace/TraceLine.h"
 
@@ -21,11 +23,17 @@ const char* TextAfter(const std::string& line, const char* tag) {
 } // namespace
 
 bool TraceReplay::Load(const char* path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
         error = std::string("cannot read the trace ") + path;
         return false;
     }
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return Parse(text, path, error);
+}
+
+bool TraceReplay::Parse(const std::string& text, const std::string& origin, std::string& error) {
+    std::istringstream in(text);
     exchanges.clear();
     next.clear();
     std::string line;
@@ -43,15 +51,15 @@ bool TraceReplay::Load(const char* path, std::string& error) {
         const char* request = TextAfter(line, ">>");
         const char* received = request ? nullptr : TextAfter(line, "<<");
         if (!request && !received) continue;
-        const char* text = request ? request : received;
-        size_t length = line.size() - static_cast<size_t>(text - line.c_str());
+        const char* escaped = request ? request : received;
+        size_t length = line.size() - static_cast<size_t>(escaped - line.c_str());
         bytes.resize(length);
         size_t written = 0;
-        if (!UnescapeTraceText(text, length, bytes.data(), bytes.size(), written)) {
-            error = std::string(path) + ":" + std::to_string(number) + ": a bad escape";
+        if (!UnescapeTraceText(escaped, length, bytes.data(), bytes.size(), written)) {
+            error = origin + ":" + std::to_string(number) + ": a bad escape";
             return false;
         }
-        std::string decoded(bytes.data(), written);
+        std::string decoded(written ? bytes.data() : "", written);
         if (request) {
             if (!decoded.empty() && decoded.back() == '\n') decoded.pop_back();
             exchanges.push_back(Exchange{decoded, ""});
@@ -60,11 +68,11 @@ bool TraceReplay::Load(const char* path, std::string& error) {
         }
     }
     if (!traceSeen) {
-        error = std::string(path) + " is no wire trace of korvocomm";
+        error = origin + " is no wire trace of korvocomm";
         return false;
     }
     if (exchanges.empty()) {
-        error = std::string(path) + " holds no request";
+        error = origin + " holds no request";
         return false;
     }
     return true;

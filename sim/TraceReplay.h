@@ -19,6 +19,8 @@ public:
     // Reads the trace's request lines and the bytes received after each.
     // false with a reason (the file, or the line that is not a trace line).
     bool Load(const char* path, std::string& error);
+    // The same from the text of a trace; origin names it in errors.
+    bool Parse(const std::string& text, const std::string& origin, std::string& error);
 
     // Answers a request line (without its LF) of a connection with the
     // recorded bytes: those of the next exchange of this connection whose

@@ -99,7 +99,10 @@ bool WireTrace::Create(const char* folder, int32_t handle, const char* link) {
     lastDay = now.day;
     size_t folderLength = std::strlen(folder);
     const char last = folder[folderLength - 1];
-    const char* separator = last == '/' || last == '\\' ? "" : "/";
+    // A Windows folder keeps its own separator; '/' works there too.
+    const char* separator = last == '/' || last == '\\' ? ""
+                            : std::strchr(folder, '\\') && !std::strchr(folder, '/') ? "\\"
+                                                                                      : "/";
     const unsigned pid = os::CurrentProcessId();
     unsigned number = 0;
     for (int attempt = 0; attempt < kNameAttempts && file == os::kNoFile; ++attempt) {
