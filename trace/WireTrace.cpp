@@ -142,7 +142,7 @@ WireTrace::~WireTrace() {
     if (file == os::kNoFile) return;
     {
         Locked locked(lock);
-        FlushFolded();
+        EndPair();
         text.Clear();
         text.Text("** closed");
         Write(Now(), text);
@@ -195,9 +195,16 @@ void WireTrace::FlushFolded() {
     pairComplete = false;
 }
 
+void WireTrace::EndPair() {
+    FlushFolded();
+    // The frames above are no longer the pair that a repeat would fold into.
+    lastWasSent = false;
+    pairComplete = false;
+}
+
 void WireTrace::Opened(int32_t result) {
     Locked locked(lock);
-    FlushFolded();
+    EndPair();
     text.Clear();
     text.Text("** open: ");
     text.Decimal(result);
@@ -206,7 +213,7 @@ void WireTrace::Opened(int32_t result) {
 
 void WireTrace::Request(const char* line, uint32_t length) {
     Locked locked(lock);
-    FlushFolded();
+    EndPair();
     requestTick = TickCount();
     text.Clear();
     text.Text(">> ");
@@ -217,7 +224,7 @@ void WireTrace::Request(const char* line, uint32_t length) {
 void WireTrace::Received(const char* bytes, uint32_t length) {
     if (length == 0) return;
     Locked locked(lock);
-    FlushFolded();
+    EndPair();
     text.Clear();
     text.Text("<< ");
     text.Escaped(reinterpret_cast<const uint8_t*>(bytes), length);
@@ -226,7 +233,7 @@ void WireTrace::Received(const char* bytes, uint32_t length) {
 
 void WireTrace::Result(int32_t code) {
     Locked locked(lock);
-    FlushFolded();
+    EndPair();
     text.Clear();
     text.Text("== ");
     text.Decimal(code);

@@ -81,6 +81,8 @@ private:
     // Writes what the folding of repeated frame pairs holds back.
     void FlushFolded();
     void FlushRepeats();
+    // Before a line that is no frame.
+    void EndPair();
     void ReceivedFrameText(const uint8_t* body, uint32_t result);
 
     LockFlag lock;

@@ -76,6 +76,36 @@ TEST(WireTrace, BusyPrinterPollsFoldAndBothThreadsWriteWholeLines) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "<< cP\\tRSP\\t0\\n"), lines.end());
 }
 
+// A repeated pair folds only into the two frame lines right above it, never
+// across a line of the session.
+TEST(WireTrace, RepeatsFoldIntoTheFramesRightAbove) {
+    test::TempDir dir;
+    setenv("KORVOCOMM_TRACE", dir.Path().string().c_str(), 1);
+    std::shared_ptr<WireTrace> trace = WireTrace::Start(1, "RS-232 COM1");
+    unsetenv("KORVOCOMM_TRACE");
+    ASSERT_NE(trace, nullptr);
+    const std::string path = trace->Path();
+    const uint8_t rr[] = {0x02, 0x01, 0x31, 0x23, 0x7B};
+    const uint8_t rnr[] = {0x01, 0x02, 0x35, 0xA4, 0x37};
+    auto poll = [&] {
+        trace->FrameSent(rr, sizeof rr, 0);
+        trace->FrameReceived(rnr, 0);
+    };
+    poll();
+    trace->Request("sI\tREQ\n", 7);
+    poll();
+    poll();
+    poll();
+    trace->Result(0);
+    trace.reset();
+    const std::string sent = "-> AA 02 01 31 23 7B  RR(1)", answer = "<- AA 01 02 35 A4 37  RNR(1)";
+    const std::vector<std::string> expected = {sent, answer, ">> sI\\tREQ\\n", sent, answer,
+                                               ".. the 2 frames above 2 more times"};
+    std::vector<std::string> lines = Lines(path);
+    ASSERT_EQ(lines.size(), 3 + expected.size() + 2);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end() - 2), expected);
+}
+
 TEST(WireTrace, NothingWithoutTheVariable) {
     unsetenv("KORVOCOMM_TRACE");
     EXPECT_EQ(WireTrace::Start(1, "TCP %s", "127.0.0.1"), nullptr);
