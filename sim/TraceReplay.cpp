@@ -101,8 +101,8 @@ void TraceReplay::Answer(uint32_t connection, const char* line, size_t length, R
         return;
     }
     if (found != cursor)
-        note = "replay: answered with exchange " + std::to_string(found + 1) + " of the trace, not " +
-               std::to_string(cursor + 1);
+        note = "replay: answered with exchange " + std::to_string(found + 1) +
+               " of the trace, not " + std::to_string(cursor + 1);
     cursor = found + 1;
     const std::string& response = exchanges[found].response;
     size_t n = response.size() < Reply::kCapacity ? response.size() : Reply::kCapacity;

@@ -40,11 +40,21 @@ void AppendFrameMeaning(TraceLine& line, const uint8_t* body, size_t length) {
         return;
     }
     switch (control & 0xEF) {
-    case kCtrlSNRM & 0xEF: line.Text("SNRM"); return;
-    case kCtrlDISC & 0xEF: line.Text("DISC"); return;
-    case kCtrlUA & 0xEF: line.Text("UA"); return;
-    case kCtrlFRMR & 0xEF: line.Text("FRMR"); return;
-    case 0x0F: line.Text("DM"); return;
+    case kCtrlSNRM & 0xEF:
+        line.Text("SNRM");
+        return;
+    case kCtrlDISC & 0xEF:
+        line.Text("DISC");
+        return;
+    case kCtrlUA & 0xEF:
+        line.Text("UA");
+        return;
+    case kCtrlFRMR & 0xEF:
+        line.Text("FRMR");
+        return;
+    case 0x0F:
+        line.Text("DM");
+        return;
     default:
         line.Text("unnumbered ");
         line.Hex(&control, 1);

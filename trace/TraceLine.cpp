@@ -35,7 +35,8 @@ void TraceLine::Char(char c) {
 void TraceLine::Decimal(int64_t value) {
     char digits[24];
     int n = 0;
-    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    uint64_t magnitude =
+        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     do {
         digits[n++] = kDigits[magnitude % 10];
         magnitude /= 10;
@@ -66,8 +67,12 @@ void TraceLine::Hex(const uint8_t* bytes, size_t length) {
 void TraceLine::Escaped(const uint8_t* bytes, size_t length) {
     for (size_t i = 0; i < length; ++i) {
         uint8_t c = bytes[i];
-        char named = c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : c == 0 ? '0'
-                     : c == '\\' ? '\\' : 0;
+        char named = c == '\t'   ? 't'
+                     : c == '\n' ? 'n'
+                     : c == '\r' ? 'r'
+                     : c == 0    ? '0'
+                     : c == '\\' ? '\\'
+                                 : 0;
         if (named) {
             if (!Fits(2)) return;
             data[used++] = '\\';
@@ -97,11 +102,21 @@ bool UnescapeTraceText(const char* text, size_t length, char* out, size_t capaci
         if (c == '\\') {
             if (++i >= length) return false;
             switch (text[i]) {
-            case 't': c = '\t'; break;
-            case 'n': c = '\n'; break;
-            case 'r': c = '\r'; break;
-            case '0': c = '\0'; break;
-            case '\\': c = '\\'; break;
+            case 't':
+                c = '\t';
+                break;
+            case 'n':
+                c = '\n';
+                break;
+            case 'r':
+                c = '\r';
+                break;
+            case '0':
+                c = '\0';
+                break;
+            case '\\':
+                c = '\\';
+                break;
             case 'x': {
                 if (i + 2 >= length) return false;
                 int high = HexValue(text[i + 1]), low = HexValue(text[i + 2]);

@@ -55,7 +55,8 @@ int64_t FloorDiv(int64_t a, int64_t b) {
 
 WireTrace::Stamp WireTrace::Now() {
     os::WallClock w = os::ReadWallClock();
-    int64_t local = w.utcSeconds - int64_t{w.offsetMinutesWest} * 60 + (w.daylightSaving ? 3600 : 0);
+    int64_t local =
+        w.utcSeconds - int64_t{w.offsetMinutesWest} * 60 + (w.daylightSaving ? 3600 : 0);
     Stamp s{};
     s.day = FloorDiv(local, 86400);
     int64_t second = local - s.day * 86400;
@@ -100,15 +101,16 @@ bool WireTrace::Create(const char* folder, int32_t handle, const char* link) {
     size_t folderLength = std::strlen(folder);
     const char last = folder[folderLength - 1];
     // A Windows folder keeps its own separator; '/' works there too.
-    const char* separator = last == '/' || last == '\\' ? ""
+    const char* separator = last == '/' || last == '\\'                              ? ""
                             : std::strchr(folder, '\\') && !std::strchr(folder, '/') ? "\\"
-                                                                                      : "/";
+                                                                                     : "/";
     const unsigned pid = os::CurrentProcessId();
     unsigned number = 0;
     for (int attempt = 0; attempt < kNameAttempts && file == os::kNoFile; ++attempt) {
         number = ++g_connectionNumber;
-        int n = std::snprintf(path, sizeof path, "%s%skorvocomm-%04d%02d%02d-%.2s%.2s%.2s-p%u-c%u.trace",
-                              folder, separator, now.year, now.month, now.dayOfMonth, now.text,
+        int n = std::snprintf(path, sizeof path,
+                              "%s%skorvocomm-%04d%02d%02d-%.2s%.2s%.2s-p%u-c%u.trace", folder,
+                              separator, now.year, now.month, now.dayOfMonth, now.text,
                               now.text + 3, now.text + 6, pid, number);
         if (n < 0 || static_cast<size_t>(n) >= sizeof path) return false;
         os::FileHandle f = os::OpenFileAlways(path);
@@ -288,7 +290,7 @@ void WireTrace::ReceivedFrameText(const uint8_t* body, uint32_t result) {
         if (result == kPacketCorrupted) text.Text(", CRC bad");
         if (result == kPacketWrongData)
             text.Text(body[0] != kPrimaryAddress || body[1] != deviceAddress ? ", wrong address"
-                                                                            : ", not expected");
+                                                                             : ", not expected");
         return;
     case kPacketTimeout:
         if (body[0] == 0 && body[1] == 0 && body[2] == 0) {

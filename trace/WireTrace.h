@@ -37,10 +37,7 @@ public:
     // a folder that takes a new file; nullptr otherwise. link describes the
     // connection (printf format).
     static std::shared_ptr<WireTrace> Start(int32_t handle, const char* link, ...)
-#if defined(__GNUC__)
-        __attribute__((format(printf, 2, 3)))
-#endif
-        ;
+        __attribute__((format(printf, 2, 3)));
 
     ~WireTrace();
     WireTrace(const WireTrace&) = delete;

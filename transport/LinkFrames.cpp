@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "trace/WireTrace.h"
 #include "transport/Crc16.h"
 #include "transport/INetworkLayer.h"
-#include "trace/WireTrace.h"
 
 namespace korvo {
 

@@ -3,9 +3,9 @@
 // configuration file and the three connection kinds.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -431,23 +431,39 @@ TEST_F(KorvoprogTest, WireTraceOfTcpReceiptReplays) {
     std::vector<std::string> lines = TraceLines(files[0]);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0].rfind(std::string("# korvocomm ") + KORVO_VERSION +
-                                 " wire trace of connection 1 (handle ", 0),
+                                 " wire trace of connection 1 (handle ",
+                             0),
               0u)
         << lines[0];
     EXPECT_EQ(lines[1], "# link: TCP " + endpoint);
-    EXPECT_TRUE(std::regex_match(lines[2], std::regex(R"(# started [0-9]{4}-[0-9]{2}-[0-9]{2} )"
-                                                      R"([0-9:.]{12} local time \(UTC[+-][0-9:]{5}\))")))
+    EXPECT_TRUE(
+        std::regex_match(lines[2], std::regex(R"(# started [0-9]{4}-[0-9]{2}-[0-9]{2} )"
+                                              R"([0-9:.]{12} local time \(UTC[+-][0-9:]{5}\))")))
         << lines[2];
     const std::vector<std::string> body(lines.begin() + 3, lines.end());
     const std::vector<std::string> expected = {
         "** open: 0",
-        ">> CONNECT\\tREQ\\n", "<< CONNECT\\tRSP\\t0\\n", "== 0",
-        ">> gHL\\tREQ\\t1\\n", "<< gHL\\tRSP\\t0\\tFROM-THE-SHOP\\n", "== 0",
-        ">> bFR\\tREQ\\t1\\t0\\t\\n", "<< bFR\\tRSP\\t0\\n", "== 0",
-        ">> pRI\\tREQ\\tMilk\\t1.29\\t1\\t3\\t\\t\\t\\t\\t\\t\\n", "<< pRI\\tRSP\\t0\\n", "== 0",
-        ">> pRT\\tREQ\\t1.29\\t2.00\\t1\\t\\t\\n", "<< pRT\\tRSP\\t0\\n", "== 0",
-        ">> eFR\\tREQ\\t0\\n", "<< eFR\\tRSP\\t0\\n", "== 0",
-        ">> DISCONNECT\\tREQ\\n", "<< DISCONNECT\\tRSP\\t0\\n", "== 0",
+        ">> CONNECT\\tREQ\\n",
+        "<< CONNECT\\tRSP\\t0\\n",
+        "== 0",
+        ">> gHL\\tREQ\\t1\\n",
+        "<< gHL\\tRSP\\t0\\tFROM-THE-SHOP\\n",
+        "== 0",
+        ">> bFR\\tREQ\\t1\\t0\\t\\n",
+        "<< bFR\\tRSP\\t0\\n",
+        "== 0",
+        ">> pRI\\tREQ\\tMilk\\t1.29\\t1\\t3\\t\\t\\t\\t\\t\\t\\n",
+        "<< pRI\\tRSP\\t0\\n",
+        "== 0",
+        ">> pRT\\tREQ\\t1.29\\t2.00\\t1\\t\\t\\n",
+        "<< pRT\\tRSP\\t0\\n",
+        "== 0",
+        ">> eFR\\tREQ\\t0\\n",
+        "<< eFR\\tRSP\\t0\\n",
+        "== 0",
+        ">> DISCONNECT\\tREQ\\n",
+        "<< DISCONNECT\\tRSP\\t0\\n",
+        "== 0",
         "** closed"};
     EXPECT_EQ(body, expected);
 
@@ -463,8 +479,8 @@ TEST_F(KorvoprogTest, WireTraceOfTcpReceiptReplays) {
 // acknowledges with a bad CRC: the trace shows the frames in hex with their
 // meaning, the damaged acknowledgement and the frame sent again.
 TEST_F(KorvoprogTest, WireTraceOfRs232ShowsFramesAndTheRepeatAfterABadCrc) {
-    StartSimulator("", {"--rs232", dir.File("ports/com7"), "--address", "2", "--link-fault",
-                        "crc@i3"});
+    StartSimulator("",
+                   {"--rs232", dir.File("ports/com7"), "--address", "2", "--link-fault", "crc@i3"});
     const std::string traces = dir.File("traces");
     std::filesystem::create_directories(traces);
     dir.Write("commands.txt", "bFR\t1\t0\t\r\npRI\tMilk\t1.29\t1\t3\t\t\t\t\t\t\r\n");
@@ -476,9 +492,8 @@ TEST_F(KorvoprogTest, WireTraceOfRs232ShowsFramesAndTheRepeatAfterABadCrc) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], "# link: RS-232 COM7 at 115200 baud, printer address 2");
     auto at = [&](const std::string& line, size_t from = 0) {
-        return static_cast<size_t>(std::find(lines.begin() + static_cast<long>(from), lines.end(),
-                                             line) -
-                                   lines.begin());
+        return static_cast<size_t>(
+            std::find(lines.begin() + static_cast<long>(from), lines.end(), line) - lines.begin());
     };
     // The link set up with the frames' wire bytes, and taken down at the end.
     size_t snrm = at("-> AA 02 01 93 8B EE  SNRM");
@@ -494,7 +509,8 @@ TEST_F(KorvoprogTest, WireTraceOfRs232ShowsFramesAndTheRepeatAfterABadCrc) {
     // frame goes again, and the RR that follows is sound.
     size_t request = at(">> pRI\\tREQ\\tMilk\\t1.29\\t1\\t3\\t\\t\\t\\t\\t\\t\\n");
     ASSERT_LT(request, lines.size());
-    const std::regex information(R"(-> AA 02 01 [0-9A-F]{2} 1D (.*)  I\([0-7],[0-7]\) "pRI\\tREQ\\tMilk.*\\n")");
+    const std::regex information(
+        R"(-> AA 02 01 [0-9A-F]{2} 1D (.*)  I\([0-7],[0-7]\) "pRI\\tREQ\\tMilk.*\\n")");
     size_t sent = request + 1;
     while (sent < lines.size() && !std::regex_match(lines[sent], information))
         ++sent;
@@ -507,7 +523,8 @@ TEST_F(KorvoprogTest, WireTraceOfRs232ShowsFramesAndTheRepeatAfterABadCrc) {
     EXPECT_EQ(lines[sent + 2], lines[sent]);
     EXPECT_TRUE(std::regex_match(lines[sent + 3], ack)) << lines[sent + 3];
     // Same N(R) as the damaged one: the acknowledgement the repeat got.
-    EXPECT_EQ(lines[sent + 3].substr(lines[sent + 3].size() - 5), damaged.substr(damaged.size() - 14, 5));
+    EXPECT_EQ(lines[sent + 3].substr(lines[sent + 3].size() - 5),
+              damaged.substr(damaged.size() - 14, 5));
     size_t answer = at("<< pRI\\tRSP\\t0\\n", sent);
     ASSERT_LT(answer + 1, lines.size());
     EXPECT_EQ(lines[answer + 1], "== 0");

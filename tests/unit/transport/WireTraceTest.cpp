@@ -99,8 +99,8 @@ TEST(WireTrace, RepeatsFoldIntoTheFramesRightAbove) {
     trace->Result(0);
     trace.reset();
     const std::string sent = "-> AA 02 01 31 23 7B  RR(1)", answer = "<- AA 01 02 35 A4 37  RNR(1)";
-    const std::vector<std::string> expected = {sent, answer, ">> sI\\tREQ\\n", sent, answer,
-                                               ".. the 2 frames above 2 more times"};
+    const std::vector<std::string> expected = {sent, answer, ">> sI\\tREQ\\n",
+                                               sent, answer, ".. the 2 frames above 2 more times"};
     std::vector<std::string> lines = Lines(path);
     ASSERT_EQ(lines.size(), 3 + expected.size() + 2);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end() - 2), expected);
@@ -124,14 +124,16 @@ TEST(WireTrace, EscapesReadBackAndFramesAreNamed) {
     char back[sizeof bytes];
     size_t n = 0;
     ASSERT_TRUE(UnescapeTraceText(line.Data(), line.Length(), back, sizeof back, n));
-    EXPECT_EQ(std::string(back, n), std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
+    EXPECT_EQ(std::string(back, n),
+              std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
     EXPECT_FALSE(UnescapeTraceText("\\x4", 3, back, sizeof back, n));
     EXPECT_FALSE(UnescapeTraceText("\\q", 2, back, sizeof back, n));
 
     struct Case {
         uint8_t control;
         const char* meaning;
-    } cases[] = {{0x39, "REJ(1)"}, {0x1F, "DM"}, {0x97, "FRMR"}, {0xB5, "RNR(5)"}, {0x07, "unnumbered 07"}};
+    } cases[] = {
+        {0x39, "REJ(1)"}, {0x1F, "DM"}, {0x97, "FRMR"}, {0xB5, "RNR(5)"}, {0x07, "unnumbered 07"}};
     for (const Case& c : cases) {
         const uint8_t body[] = {0x01, 0x02, c.control, 0x00, 0x00};
         TraceLine meaning;
