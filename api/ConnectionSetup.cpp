@@ -17,6 +17,7 @@
 #include "transport/CTcpNetwLayer.h"
 #include "transport/HostAddress.h"
 #include "transport/SocketsStarted.h"
+#include "trace/WireTrace.h"
 
 namespace korvo {
 
@@ -36,7 +37,7 @@ int32_t Fail(int32_t code) {
 
 // Builds the session on a transport the caller has just created under the
 // claimed handle, attaches it and runs the handshake.
-int32_t Finish(int32_t handle, INetworkLayer* transport) {
+int32_t Finish(int32_t handle, INetworkLayer* transport, std::shared_ptr<WireTrace> trace) {
     ConnectionTable& table = Connections();
     if (!transport) {
         table.ReleaseHandle(handle);
@@ -48,6 +49,7 @@ int32_t Finish(int32_t handle, INetworkLayer* transport) {
         table.ReleaseHandle(handle);
         return Fail(APP_CONNECTION_ERROR);
     }
+    session->SetTrace(std::move(trace));
     table.AttachSession(handle, session);
     int32_t r = session->Connect();
     lastComError.store(r);
@@ -112,7 +114,8 @@ KORVO_API int KORVO_CALL ConnectUSB(const char* portName) {
     if (!IsValidComPortName(portName) || std::strlen(portName) > kMaxUsbPortName) return Fail(APP_INVALID_PORT);
     int32_t handle = Connections().AllocateHandle();
     if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
-    return Finish(handle, new (std::nothrow) CCOM_Link(portName, kUsbBaudRate));
+    return Finish(handle, new (std::nothrow) CCOM_Link(portName, kUsbBaudRate),
+                  WireTrace::Start(handle, "USB %s", portName));
 }
 
 KORVO_API int KORVO_CALL ConnectRS232(const char* portName, int speed, int deviceAddress) {
@@ -122,7 +125,11 @@ KORVO_API int KORVO_CALL ConnectRS232(const char* portName, int speed, int devic
     if (address < 2) return Fail(APP_INVALID_LINK_ADDRESS);
     int32_t handle = Connections().AllocateHandle();
     if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
-    return Finish(handle, new (std::nothrow) CRS232NetwLayerServ(portName, speed, address));
+    auto* link = new (std::nothrow) CRS232NetwLayerServ(portName, speed, address);
+    std::shared_ptr<WireTrace> trace =
+        WireTrace::Start(handle, "RS-232 %s at %d baud, printer address %d", portName, speed, address);
+    if (link) link->SetTrace(trace);
+    return Finish(handle, link, std::move(trace));
 }
 
 KORVO_API int KORVO_CALL ConnectTCP(const char* hostAddress) {
@@ -143,7 +150,8 @@ KORVO_API int KORVO_CALL ConnectTCP(const char* hostAddress) {
         Connections().ReleaseHandle(handle);
         return Fail(allocated ? APP_INVALID_HOST_ADDRESS : APP_CONNECTION_ERROR);
     }
-    return Finish(handle, new (std::nothrow) CTcpNetwLayer(std::move(host), port));
+    return Finish(handle, new (std::nothrow) CTcpNetwLayer(std::move(host), port),
+                  WireTrace::Start(handle, "TCP %s", hostAddress));
 }
 
 } // extern "C"

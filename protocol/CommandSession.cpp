@@ -8,6 +8,7 @@
 #include "protocol/ConfigDefaults.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/TextCompare.h"
+#include "trace/WireTrace.h"
 #include "transport/INetworkLayer.h"
 
 namespace korvo {
@@ -60,6 +61,7 @@ CommandSession::CommandSession(INetworkLayer* t)
 int32_t CommandSession::Connect() {
     if (!transport) return lastStatus = APP_NO_NETWORK_LAYER;
     int32_t r = transport->Open();
+    if (trace) trace->Opened(r);
     lastStatus = r;
     if (r != 0) return r;
     bool drop = false;
@@ -115,12 +117,12 @@ int32_t CommandSession::Execute(const char* name, const char* parameters, bool& 
     if (abortRequested.load(std::memory_order_relaxed)) return lastStatus = APP_COMMUNICATION_ABORTED;
 
     transport->PurgeReceive();
+    if (trace) trace->Request(line, static_cast<uint32_t>(length));
     int32_t r = transport->Send(reinterpret_cast<const uint8_t*>(line), static_cast<uint32_t>(length));
     lastStatus = r;
     currentWireName = entry.shortName;
-    if (r != 0) return r;
-
-    r = WaitResponse(timeLimit);
+    if (r == 0) r = WaitResponse(timeLimit);
+    if (trace) trace->Result(r);
     dropConnection = r == 0 && std::strcmp(entry.shortName, "uF") == 0;
     return r;
 }
@@ -141,6 +143,7 @@ int32_t CommandSession::WaitResponse(uint32_t timeLimit) {
                     transport->EndReceive();
                     return lastStatus = APP_UNKNOWN_RECEIVE_ERROR;
                 }
+                if (trace) trace->Received(responseBuffer + received, static_cast<uint32_t>(n));
                 uint32_t first = received;
                 received += static_cast<uint32_t>(n);
                 room -= static_cast<uint32_t>(n);

@@ -5,10 +5,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace korvo {
 
 class INetworkLayer;
+class WireTrace;
 
 class CommandSession {
 public:
@@ -39,6 +41,8 @@ public:
     void RequestAbort() { abortRequested.store(true, std::memory_order_relaxed); }
 
     INetworkLayer* Transport() const { return transport; }
+    // The connection's wire trace (nullptr: none); set before Connect.
+    void SetTrace(std::shared_ptr<WireTrace> t) { trace = std::move(t); }
     // The owner of the connection clears this before destroying the transport.
     void DetachTransport() { transport = nullptr; }
 
@@ -66,6 +70,7 @@ private:
     bool IsStaleAnswer(uint32_t lineLength) const;
 
     INetworkLayer* transport;
+    std::shared_ptr<WireTrace> trace;
     int32_t lastStatus = 0;
     std::atomic<bool> abortRequested{false};
     char lastCommandName[kTextSize];

@@ -120,6 +120,7 @@ int32_t CRS232NetwLayerServ::Close() {
     SerialLinkState& old = *state;
     auto fresh = NewState(old.portName, old.baudRate, old.frames.deviceAddress, old.factory);
     if (fresh) fresh->frames.transferTime.store(old.frames.transferTime.load());
+    if (fresh) fresh->frames.trace = old.frames.trace;
     state = std::move(fresh);
     return APP_COMM_THREAD_ERROR;
 }
@@ -243,6 +244,10 @@ bool CRS232NetwLayerServ::SetOption(int32_t, uint32_t) {
 
 int32_t CRS232NetwLayerServ::GetOption(int32_t) {
     return -1;
+}
+
+void CRS232NetwLayerServ::SetTrace(std::shared_ptr<WireTrace> trace) {
+    if (state && !threadHandle) state->frames.trace = std::move(trace);
 }
 
 } // namespace korvo

@@ -13,6 +13,7 @@
 namespace korvo {
 
 struct ThreadHandle;
+class WireTrace;
 
 class CRS232NetwLayerServ : public INetworkLayer {
 public:
@@ -46,6 +47,9 @@ public:
     uint32_t GetExtraResponseTime() override;
     bool SetOption(int32_t optionId, uint32_t value) override;
     int32_t GetOption(int32_t optionId) override;
+
+    // The link thread writes its frames into the connection's wire trace.
+    void SetTrace(std::shared_ptr<WireTrace> trace);
 
 private:
     bool ThreadRuns() const;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "trace/WireTrace.h"
 #include "transport/Crc16.h"
 #include "transport/INetworkLayer.h"
 
@@ -51,6 +52,7 @@ uint32_t LinkFrames::WriteFrame(const uint8_t* body, uint32_t length) {
         if (body[i] == kFrameStart) wire[n++] = kFrameStart;
     }
     int32_t r = link->Send(wire, n);
+    if (trace) trace->FrameSent(body, length, r < 0 ? static_cast<uint32_t>(-r) : 0u);
     return r < 0 ? static_cast<uint32_t>(-r) : 0u;
 }
 

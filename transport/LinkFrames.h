@@ -6,12 +6,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "transport/LinkFrameFormat.h"
 
 namespace korvo {
 
 class INetworkLayer;
+class WireTrace;
 
 // Outcomes of the last receive (linkState). The states of the frames
 // received carry their control value: 0x10 I, 0x11 RR, 0x15 RNR, 0x73 UA,
@@ -67,6 +69,8 @@ struct LinkFrames {
 
     uint8_t deviceAddress;
     INetworkLayer* link = nullptr;
+    // The connection's wire trace, or nullptr.
+    std::shared_ptr<WireTrace> trace;
     // Written by the caller's thread (SetTransferTime), read here.
     std::atomic<uint32_t> transferTime{25};
     uint32_t byteTime;

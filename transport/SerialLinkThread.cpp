@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "trace/WireTrace.h"
 #include "transport/SerialLinkState.h"
 
 namespace korvo {
@@ -236,6 +237,7 @@ uint32_t LinkLoop::Run() {
             SleepMs(1);
             if (result == 0) {
                 result = f.ReceiveFrame();
+                if (f.trace) f.trace->FrameReceived(f.frameBuffer, result);
                 if (result == 0 && f.linkState == kCtrlI)
                     s.keepPolling.store(kPollsAfterInformation);
             }
@@ -279,7 +281,10 @@ uint32_t LinkLoop::Run() {
     }
 
     f.cancel = nullptr;
-    if (f.SendUnnumbered(kCtrlDISC) == 0) f.ReceiveFrame(kClosingWait);
+    if (f.SendUnnumbered(kCtrlDISC) == 0) {
+        uint32_t closing = f.ReceiveFrame(kClosingWait);
+        if (f.trace) f.trace->FrameReceived(f.frameBuffer, closing);
+    }
     return result;
 }
 

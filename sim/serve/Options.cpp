@@ -80,6 +80,12 @@ const char* UsageText() {
            "                       corrupt [OFFSET]   flip the top bit of one answer byte\n"
            "  --state FILE       keeps the printer's state (receipt numbers, totals, lines,\n"
            "                     tables) in FILE across restarts.\n"
+           "  --replay TRACE     answers from a wire trace that korvocomm wrote (see\n"
+           "                     KORVOCOMM_TRACE) instead of the printer model: each request\n"
+           "                     line gets the bytes recorded after the same request, in the\n"
+           "                     trace's order, at once; nothing where the printer said\n"
+           "                     nothing. A request the trace does not hold gets no answer\n"
+           "                     (noted on stderr). Faults apply on top.\n"
            "\n"
            "Behaviour:\n"
            "  --speed F          scales the printer's working times: 0 answers at once (the\n"
@@ -131,7 +137,7 @@ bool ParseOptions(int argc, const char* const* argv, SimulatorOptions& options, 
         static const char* const withValue[] = {"--tcp",     "--usb",     "--paper", "--journal",
                                                 "--faults",  "--state",   "--speed", "--rs232",
                                                 "--address", "--baud",    "--link-fault",
-                                                "--chaos"};
+                                                "--chaos",   "--replay"};
         bool known = false;
         for (const char* name : withValue)
             known = known || option == name;
@@ -206,6 +212,8 @@ bool ParseOptions(int argc, const char* const* argv, SimulatorOptions& options, 
             }
         } else if (option == "--state") {
             options.stateFile = value;
+        } else if (option == "--replay") {
+            options.replayFile = value;
         } else {
             char* end = nullptr;
             double speed = std::strtod(value.c_str(), &end);

@@ -66,6 +66,10 @@ bool Simulator::Start(std::string& error) {
         return false;
     if (!options.journalFile.empty() && !journal.OpenFile(options.journalFile.c_str(), error))
         return false;
+    if (!options.replayFile.empty()) {
+        replay = std::make_unique<TraceReplay>();
+        if (!replay->Load(options.replayFile.c_str(), error)) return false;
+    }
     if (!options.faultsFile.empty() && !faults.LoadFile(options.faultsFile.c_str(), error))
         return false;
     wake = std::make_unique<os::WakeHandle>();
@@ -206,9 +210,21 @@ uint32_t Simulator::NewConnectionId() {
 void Simulator::Exchange(uint32_t connection, char* line, size_t length, Reply& reply) {
     std::lock_guard<std::mutex> lock(mutex);
     journal.Request(connection, line, length);
-    model.Handle(connection, line, length, reply);
+    Answer(connection, line, length, reply);
     journal.Response(connection, reply.text, reply.length);
     SaveStateIfChanged();
+}
+
+void Simulator::Answer(uint32_t connection, char* line, size_t length, Reply& reply) {
+    if (!replay) {
+        model.Handle(connection, line, length, reply);
+        return;
+    }
+    std::string note;
+    replay->Answer(connection, line, length, reply, note);
+    if (note.empty()) return;
+    journal.Note(connection, note.c_str());
+    std::fprintf(stderr, "korvosim: #%u %s\n", static_cast<unsigned>(connection), note.c_str());
 }
 
 void Simulator::SaveStateIfChanged() {
@@ -277,8 +293,10 @@ bool Simulator::HandleNextLine(LinePeer& peer, uint32_t now) {
     if (fault.kind == FaultKind::Code) {
         PrinterModel::AnswerCode(name, static_cast<int32_t>(fault.value), reply);
     } else {
-        model.Handle(peer.id, line, length, reply);
+        Answer(peer.id, line, length, reply);
         SaveStateIfChanged();
+        // A replayed printer that said nothing.
+        if (reply.length == 0) return true;
     }
     if (chaos) {
         fault = AnswerChaos(peer, reply.length);

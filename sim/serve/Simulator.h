@@ -21,6 +21,7 @@
 #include "sim/records/Journal.h"
 #include "sim/serve/LineService.h"
 #include "sim/serve/Rs232FrontEnd.h"
+#include "sim/serve/TraceReplay.h"
 
 namespace korvo::os {
 class WakeHandle;
@@ -37,6 +38,7 @@ struct SimulatorOptions {
     std::string journalFile;
     std::string faultsFile;
     std::string stateFile;
+    std::string replayFile; // answers from a wire trace instead of the model
     double speed = 0; // response times: 0 at once, 1 like the printer
     // Random faults of every front end: lines (TCP, USB) and frames (RS-232).
     ChaosSettings chaos;
@@ -124,10 +126,13 @@ private:
     bool HandleNextLine(LinePeer& peer, uint32_t now) override;
     void Note(uint32_t connection, const char* text) override;
     void DeviceChanged(size_t endpoint, const std::string& device) override;
+    // The model's answer, or the trace's under --replay; under the lock.
+    void Answer(uint32_t connection, char* line, size_t length, Reply& reply);
 
     SimulatorOptions options;
     std::mutex mutex; // guards model, faults, journal, speed
     PrinterModel model;
+    std::unique_ptr<TraceReplay> replay;
     FaultPlan faults;
     Journal journal;
     std::vector<Endpoint> endpoints; // guarded by mutex once serving

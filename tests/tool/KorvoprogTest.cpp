@@ -3,9 +3,12 @@
 // configuration file and the three connection kinds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,9 +65,46 @@ protected:
         ASSERT_FALSE(endpoint.empty());
     }
 
-    ProgramResult Korvoprog(const std::vector<std::string>& arguments) {
-        return korvoprog.Run(program, arguments, dir.Path().string(),
-                             {"KORVOCOMM_PORTS=" + dir.File("ports")});
+    ProgramResult Korvoprog(const std::vector<std::string>& arguments,
+                            const std::string& traceFolder = "") {
+        std::vector<std::string> environment = {"KORVOCOMM_PORTS=" + dir.File("ports")};
+        if (!traceFolder.empty())
+            environment.push_back("KORVOCOMM_TRACE=" + korvoprog.ShownPath(traceFolder));
+        return korvoprog.Run(program, arguments, dir.Path().string(), environment);
+    }
+
+    // The wire traces written into folder.
+    static std::vector<std::string> TraceFiles(const std::string& folder) {
+        std::vector<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            files.push_back(entry.path().string());
+        return files;
+    }
+
+    // A trace's lines without their time stamps ("HH:MM:SS.mmm "), which are
+    // checked here; the three header lines as they are. Consecutive "<<"
+    // lines (pieces as they arrived) are joined, "== N after M ms" is "== N".
+    static std::vector<std::string> TraceLines(const std::string& file) {
+        std::vector<std::string> lines;
+        std::istringstream in(TempDir::Read(file));
+        const std::regex stamped(R"(([0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9]{3}) (.*))");
+        const std::regex result(R"((== -?[0-9]+) after [0-9]+ ms)");
+        std::string line;
+        std::smatch m;
+        while (std::getline(in, line)) {
+            if (lines.size() < 3) {
+                lines.push_back(line);
+                continue;
+            }
+            EXPECT_TRUE(std::regex_match(line, m, stamped)) << line;
+            std::string text = m[2];
+            if (std::regex_match(text, m, result)) text = m[1];
+            if (text.rfind("<< ", 0) == 0 && lines.back().rfind("<< ", 0) == 0)
+                lines.back() += text.substr(3);
+            else
+                lines.push_back(text);
+        }
+        return lines;
     }
 
     // Runs commands (bytes as given) over TCP.
@@ -364,6 +404,147 @@ TEST_F(KorvoprogTest, Rs232Connection) {
     EXPECT_EQ(r.output, "Connect == 0\ngHL == 0\ngVE == 0\nsI == 0\nDisconnect == 0\n\n\n");
     EXPECT_EQ(Responses(), std::string("gHL\t0\t") + kHeaderLine1 +
                                "\r\n:next_cmd_time\t0\r\ngVE\t0\t3\t1\t5.00\r\nsI\t0\r\n");
+}
+
+// A receipt over TCP traced: the lines read as the exchange went, the answer
+// that a fault bent included; korvosim --replay of the trace answers the same
+// command file to the same response file without any fault.
+TEST_F(KorvoprogTest, WireTraceOfTcpReceiptReplays) {
+    StartSimulator("gHL raw gHL\\tRSP\\t0\\tFROM-THE-SHOP\\n\n"
+                   "pRI chunks 5 20\n");
+    const std::string traces = dir.File("traces");
+    std::filesystem::create_directories(traces);
+    dir.Write("commands.txt", "gHL\t1\r\nbFR\t1\t0\t\r\npRI\tMilk\t1.29\t1\t3\t\t\t\t\t\t\r\n"
+                              "pRT\t1.29\t2.00\t1\t\t\r\neFR\t0\r\n");
+    const std::string console = "Connect == 0\ngHL == 0\nbFR == 0\npRI == 0\npRT == 0\neFR == 0\n"
+                                "Disconnect == 0\n\n\n";
+    ProgramResult r = Korvoprog({"TCP", endpoint, input, output}, traces);
+    ASSERT_EQ(r.output, console);
+    const std::string responses = Responses();
+    EXPECT_EQ(responses, "gHL\t0\tFROM-THE-SHOP\r\nbFR\t0\r\npRI\t0\r\npRT\t0\r\neFR\t0\r\n");
+
+    std::vector<std::string> files = TraceFiles(traces);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(std::regex_match(std::filesystem::path(files[0]).filename().string(),
+                                 std::regex(R"(korvocomm-[0-9]{8}-[0-9]{6}-p[0-9]+-c1\.trace)")))
+        << files[0];
+    std::vector<std::string> lines = TraceLines(files[0]);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0].rfind(std::string("# korvocomm ") + KORVO_VERSION +
+                                 " wire trace of connection 1 (handle ",
+                             0),
+              0u)
+        << lines[0];
+    EXPECT_EQ(lines[1], "# link: TCP " + endpoint);
+    EXPECT_TRUE(
+        std::regex_match(lines[2], std::regex(R"(# started [0-9]{4}-[0-9]{2}-[0-9]{2} )"
+                                              R"([0-9:.]{12} local time \(UTC[+-][0-9:]{5}\))")))
+        << lines[2];
+    const std::vector<std::string> body(lines.begin() + 3, lines.end());
+    const std::vector<std::string> expected = {
+        "** open: 0",
+        ">> CONNECT\\tREQ\\n",
+        "<< CONNECT\\tRSP\\t0\\n",
+        "== 0",
+        ">> gHL\\tREQ\\t1\\n",
+        "<< gHL\\tRSP\\t0\\tFROM-THE-SHOP\\n",
+        "== 0",
+        ">> bFR\\tREQ\\t1\\t0\\t\\n",
+        "<< bFR\\tRSP\\t0\\n",
+        "== 0",
+        ">> pRI\\tREQ\\tMilk\\t1.29\\t1\\t3\\t\\t\\t\\t\\t\\t\\n",
+        "<< pRI\\tRSP\\t0\\n",
+        "== 0",
+        ">> pRT\\tREQ\\t1.29\\t2.00\\t1\\t\\t\\n",
+        "<< pRT\\tRSP\\t0\\n",
+        "== 0",
+        ">> eFR\\tREQ\\t0\\n",
+        "<< eFR\\tRSP\\t0\\n",
+        "== 0",
+        ">> DISCONNECT\\tREQ\\n",
+        "<< DISCONNECT\\tRSP\\t0\\n",
+        "== 0",
+        "** closed"};
+    EXPECT_EQ(body, expected);
+
+    sim->Stop();
+    StartSimulator("", {"--replay", files[0]});
+    const std::string replayed = dir.File("replayed.txt");
+    r = Korvoprog({"TCP", endpoint, input, replayed});
+    EXPECT_EQ(r.output, console);
+    EXPECT_EQ(TempDir::Read(replayed), responses);
+}
+
+// A receipt over RS-232 whose third information frame the printer
+// acknowledges with a bad CRC: the trace shows the frames in hex with their
+// meaning, the damaged acknowledgement and the frame sent again.
+TEST_F(KorvoprogTest, WireTraceOfRs232ShowsFramesAndTheRepeatAfterABadCrc) {
+    StartSimulator("",
+                   {"--rs232", dir.File("ports/com7"), "--address", "2", "--link-fault", "crc@i3"});
+    const std::string traces = dir.File("traces");
+    std::filesystem::create_directories(traces);
+    dir.Write("commands.txt", "bFR\t1\t0\t\r\npRI\tMilk\t1.29\t1\t3\t\t\t\t\t\t\r\n");
+    ProgramResult r = Korvoprog({"RS232", "COM7", "115200", "2", input, output}, traces);
+    ASSERT_EQ(r.output, "Connect == 0\nbFR == 0\npRI == 0\nDisconnect == 0\n\n\n");
+    std::vector<std::string> files = TraceFiles(traces);
+    ASSERT_EQ(files.size(), 1u);
+    std::vector<std::string> lines = TraceLines(files[0]);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "# link: RS-232 COM7 at 115200 baud, printer address 2");
+    auto at = [&](const std::string& line, size_t from = 0) {
+        return static_cast<size_t>(
+            std::find(lines.begin() + static_cast<long>(from), lines.end(), line) - lines.begin());
+    };
+    // The link set up with the frames' wire bytes, and taken down at the end.
+    size_t snrm = at("-> AA 02 01 93 8B EE  SNRM");
+    ASSERT_LT(snrm, lines.size());
+    EXPECT_EQ(lines[snrm + 1], "<- AA 01 02 73 A6 1F  UA");
+    EXPECT_LT(at(">> CONNECT\\tREQ\\n"), snrm);
+    size_t disc = at("-> AA 02 01 53 C7 37  DISC", snrm);
+    ASSERT_LT(disc + 2, lines.size());
+    EXPECT_EQ(lines[disc + 1], "<- AA 01 02 73 A6 1F  UA");
+    EXPECT_EQ(lines.back(), "** closed");
+
+    // The request goes out in an I frame; its RR arrives damaged, the same
+    // frame goes again, and the RR that follows is sound.
+    size_t request = at(">> pRI\\tREQ\\tMilk\\t1.29\\t1\\t3\\t\\t\\t\\t\\t\\t\\n");
+    ASSERT_LT(request, lines.size());
+    const std::regex information(
+        R"(-> AA 02 01 [0-9A-F]{2} 1D (.*)  I\([0-7],[0-7]\) "pRI\\tREQ\\tMilk.*\\n")");
+    size_t sent = request + 1;
+    while (sent < lines.size() && !std::regex_match(lines[sent], information))
+        ++sent;
+    ASSERT_LT(sent + 3, lines.size());
+    const std::regex ack(R"(<- AA 01 02 [0-9A-F]{2}( [0-9A-F]{2}){2}  RR\([0-7]\))");
+    std::string damaged = lines[sent + 1];
+    ASSERT_GT(damaged.size(), 9u);
+    EXPECT_EQ(damaged.substr(damaged.size() - 9), ", CRC bad") << damaged;
+    EXPECT_TRUE(std::regex_match(damaged.substr(0, damaged.size() - 9), ack)) << damaged;
+    EXPECT_EQ(lines[sent + 2], lines[sent]);
+    EXPECT_TRUE(std::regex_match(lines[sent + 3], ack)) << lines[sent + 3];
+    // Same N(R) as the damaged one: the acknowledgement the repeat got.
+    EXPECT_EQ(lines[sent + 3].substr(lines[sent + 3].size() - 5),
+              damaged.substr(damaged.size() - 14, 5));
+    size_t answer = at("<< pRI\\tRSP\\t0\\n", sent);
+    ASSERT_LT(answer + 1, lines.size());
+    EXPECT_EQ(lines[answer + 1], "== 0");
+}
+
+// Without the variable nothing is written; a folder that cannot take a file
+// changes nothing for the commands.
+TEST_F(KorvoprogTest, NoWireTraceWithoutTheVariableOrAFolder) {
+    unsetenv("KORVOCOMM_TRACE");
+    StartSimulator();
+    const std::string traces = dir.File("traces");
+    std::filesystem::create_directories(traces);
+    dir.Write("commands.txt", "sI\r\n");
+    const std::string console = "Connect == 0\nsI == 0\nDisconnect == 0\n\n\n";
+    ProgramResult r = Korvoprog({"TCP", endpoint, input, output});
+    EXPECT_EQ(r.output, console);
+    r = Korvoprog({"TCP", endpoint, input, output}, dir.File("traces/missing"));
+    EXPECT_EQ(r.output, console);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(TraceFiles(traces).empty());
 }
 
 } // namespace

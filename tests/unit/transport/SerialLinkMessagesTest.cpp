@@ -253,9 +253,11 @@ TEST_F(Messages, SixRnrAnswersSendTheWholeMessageAgain) {
 
 TEST_F(Messages, MessageTheBusyPrinterAcknowledgedIsNotSentAgain) {
     // This printer takes the message, then answers RNR while it works on it:
-    // six RNR, the first acknowledging the message.
-    int busy = -1;
-    at.line.Answer([&](const std::string& frame) {
+    // six RNR, the first acknowledging the message. The count lives beyond
+    // this function, as the link thread answers until the layer closes.
+    auto left = std::make_shared<int>(-1);
+    at.line.Answer([this, left](const std::string& frame) {
+        int& busy = *left;
         std::string out;
         at.station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), out);
         if (busy < 0 && (static_cast<uint8_t>(frame[3]) & 0x11) == 0x10) busy = 6;
