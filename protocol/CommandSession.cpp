@@ -177,7 +177,7 @@ int32_t CommandSession::WaitResponse(uint32_t timeLimit) {
             }
             if (transport->HasFailed()) {
                 transport->EndReceive();
-                return lastStatus = -transport->GetFailureCode();
+                return lastStatus = transport->GetFailureCode();
             }
             PumpMessages();
             SleepMs(1);

@@ -101,7 +101,7 @@ int32_t CTcpNetwLayer::Send(const uint8_t* data, uint32_t length) {
     // only what fits in the socket's buffer: keep going until all of it is
     // out, waiting while a slow peer makes room.
     // The printer is gone: nothing would arrive, and it must not wait.
-    if (failureCode != 0) return -failureCode;
+    if (failureCode != 0) return failureCode;
     const uint32_t start = TickCount();
     uint32_t sent = 0;
     do {
@@ -125,11 +125,11 @@ int32_t CTcpNetwLayer::Receive(uint8_t* buffer, uint32_t capacity) {
     if (capacity == 0) return 0;
     uint32_t n = 0;
     if (int32_t error = os::SocketRecv(socketHandle, buffer, capacity, n)) {
-        failureCode = -BrokenConnectionCode(error);
+        failureCode = BrokenConnectionCode(error);
         return APP_TCP_CONNECTION_BROKEN;
     }
     if (n == 0) {
-        failureCode = -APP_TCP_CONNECTION_CLOSED;
+        failureCode = APP_TCP_CONNECTION_CLOSED;
         return APP_TCP_CONNECTION_CLOSED;
     }
     return static_cast<int32_t>(n);
@@ -143,9 +143,9 @@ uint32_t CTcpNetwLayer::BytesAvailable() {
     if (n > 0) return n;
     // A closed connection is no idle one: the session ends its wait at once.
     if (error == 0)
-        failureCode = -APP_TCP_CONNECTION_CLOSED;
+        failureCode = APP_TCP_CONNECTION_CLOSED;
     else if (error != os::kWsaEWouldBlock)
-        failureCode = -BrokenConnectionCode(error);
+        failureCode = BrokenConnectionCode(error);
     return 0;
 }
 

@@ -56,7 +56,7 @@ private:
     uint32_t dnsMode = 0;
     std::unique_ptr<char[]> hostText;
     os::SocketHandle socketHandle = os::kInvalidSocket;
-    // Positive code of a closed or broken connection; 0 while it is fine.
+    // Code of a closed or broken connection; 0 while it is fine.
     int32_t failureCode = 0;
 };
 

@@ -37,7 +37,7 @@ public:
     virtual void EndReceive() = 0;
     // Slot 8: the link has broken down on its own.
     virtual bool HasFailed() = 0;
-    // Slot 9: the positive code of the failure behind HasFailed.
+    // Slot 9: the (negative) code of the failure behind HasFailed.
     virtual int32_t GetFailureCode() = 0;
     // Slot 10: stores the link transfer time (ms). Returns true.
     virtual bool SetTransferTime(uint32_t milliseconds) = 0;
