@@ -39,13 +39,13 @@ int32_t BrokenConnectionCode(int32_t error) {
 }
 
 constexpr uint32_t kPeekSize = 2048;
-constexpr uint32_t kPurgePiece = 1024;
+constexpr uint32_t kTransferTime = 1500;
 constexpr uint32_t kMaxDnsMode = 2;
 
 } // namespace
 
 CTcpNetwLayer::CTcpNetwLayer(std::unique_ptr<char[]> host, int32_t p)
-    : port(p), hostText(std::move(host)) {}
+    : CBytePipeLayer(kTransferTime), port(p), hostText(std::move(host)) {}
 
 CTcpNetwLayer::~CTcpNetwLayer() {
     Close();
@@ -147,17 +147,6 @@ uint32_t CTcpNetwLayer::BytesAvailable() {
     else if (error != os::kWsaEWouldBlock)
         failureCode = BrokenConnectionCode(error);
     return 0;
-}
-
-void CTcpNetwLayer::PurgeReceive() {
-    uint8_t scratch[kPurgePiece];
-    while (Receive(scratch, sizeof scratch) > 0) {
-    }
-}
-
-bool CTcpNetwLayer::SetTransferTime(uint32_t milliseconds) {
-    transferTime = milliseconds;
-    return true;
 }
 
 bool CTcpNetwLayer::SetOption(int32_t optionId, uint32_t value) {
