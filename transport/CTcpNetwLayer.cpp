@@ -40,7 +40,6 @@ int32_t BrokenConnectionCode(int32_t error) {
 
 constexpr uint32_t kPeekSize = 2048;
 constexpr uint32_t kTransferTime = 1500;
-constexpr uint32_t kMaxDnsMode = 2;
 
 } // namespace
 
@@ -150,7 +149,8 @@ uint32_t CTcpNetwLayer::BytesAvailable() {
 }
 
 bool CTcpNetwLayer::SetOption(int32_t optionId, uint32_t value) {
-    if (optionId != OPTION_DNS_CONNECT_MODE || value > kMaxDnsMode) return false;
+    if (optionId != OPTION_DNS_CONNECT_MODE || value > static_cast<uint32_t>(kMaxDnsConnectMode))
+        return false;
     dnsMode = value;
     return true;
 }

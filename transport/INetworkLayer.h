@@ -11,8 +11,9 @@
 
 namespace korvo {
 
-// The DNS connect mode of TCP connections (values 0, 1, 2).
+// The DNS connect mode of TCP connections (values 0 to kMaxDnsConnectMode).
 constexpr int32_t OPTION_DNS_CONNECT_MODE = 4;
+constexpr int32_t kMaxDnsConnectMode = 2;
 
 class INetworkLayer {
 public:
