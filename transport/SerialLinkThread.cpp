@@ -85,14 +85,14 @@ int32_t LinkLoop::OnInformation() {
             // A frame that does not fit stays unacknowledged; the printer
             // sends it again once there is room.
             if (stored) {
-                f.recvSeq = (f.recvSeq + 1) & 7;
+                f.recvSeq = NextSequence(f.recvSeq);
                 s.keepPolling.store(kPollsAfterData);
             }
         }
         return Poll();
     }
     // The printer repeated the frame already taken: acknowledge it again.
-    if (f.peerSendSeq == ((f.recvSeq + 7) & 7)) return Poll();
+    if (f.peerSendSeq == PreviousSequence(f.recvSeq)) return Poll();
     return f.SendUnnumbered(kCtrlDISC);
 }
 
@@ -100,7 +100,7 @@ int32_t LinkLoop::OnSupervisory() {
     f.peerReady = f.linkState == kCtrlRR;
     bool advanced = false;
     if (f.peerAckSeq != f.sendSeq) {
-        f.sendSeq = (f.sendSeq + 1) & 7;
+        f.sendSeq = NextSequence(f.sendSeq);
         if (f.peerAckSeq != f.sendSeq) return f.SendUnnumbered(kCtrlDISC);
         advanced = true;
     }
