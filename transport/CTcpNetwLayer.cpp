@@ -32,7 +32,7 @@ int32_t ConnectError(int32_t error) {
 }
 
 // A connection that broke: the socket error's own code where the table has
-// one (a reset is 658), else 653; the table's fallback names a failed connect.
+// one (a reset is -658), else -653; the table's fallback names a failed connect.
 int32_t BrokenConnectionCode(int32_t error) {
     int32_t code = ConnectError(error);
     return code == APP_TCP_CONNECT_ERROR ? APP_TCP_CONNECTION_BROKEN : code;

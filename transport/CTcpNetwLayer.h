@@ -34,8 +34,8 @@ public:
     // nothing and returns the failure's code.
     int32_t Send(const uint8_t* data, uint32_t length) override;
     int32_t Receive(uint8_t* buffer, uint32_t capacity) override;
-    // Peeks. A connection that the printer closed (654) or that broke (the
-    // socket error's code: 658 for a reset, else 653) is recorded as failed.
+    // Peeks. A connection that the printer closed (-654) or that broke (the
+    // socket error's code: -658 for a reset, else -653) is recorded as failed.
     uint32_t BytesAvailable() override;
     bool HasFailed() override { return failureCode != 0; }
     int32_t GetFailureCode() override { return failureCode; }
