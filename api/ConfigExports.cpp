@@ -25,40 +25,32 @@ struct ConfigRule {
     int32_t minimum;
     int32_t maximum;
     std::atomic<int32_t>* global;
-    // False when the connection has no such value.
-    bool (*read)(CommandSession& session, int32_t& value);
+    // The values are never negative; -1 when the connection has none.
+    int32_t (*read)(CommandSession& session);
     void (*write)(CommandSession& session, int32_t value);
 };
 
+int32_t DnsModeOf(CommandSession& s) {
+    // Only a TCP transport has the option; serial links answer -1.
+    return s.Transport() ? s.Transport()->GetOption(OPTION_DNS_CONNECT_MODE) : -1;
+}
+
+void SetTransferTimeOf(CommandSession& s, int32_t v) {
+    s.SetLinkTransferTime(static_cast<uint32_t>(v));
+    if (INetworkLayer* t = s.Transport()) t->SetTransferTime(static_cast<uint32_t>(v));
+}
+
 const ConfigRule kRules[] = {
     {CONFIG_NEXT_CMD_TIME, kMinNextCommandTime, kMaxNextCommandTime, nullptr,
-     [](CommandSession& s, int32_t& v) {
-         v = s.NextCommandTime();
-         return true;
-     },
+     [](CommandSession& s) { return s.NextCommandTime(); },
      [](CommandSession& s, int32_t v) { s.SetNextCommandTime(v); }},
     {CONFIG_LINK_TRANSFER_TIME, 0, kMaxLinkTime, &globalLinkTransferTime,
-     [](CommandSession& s, int32_t& v) {
-         v = static_cast<int32_t>(s.LinkTransferTime());
-         return true;
-     },
-     [](CommandSession& s, int32_t v) {
-         s.SetLinkTransferTime(static_cast<uint32_t>(v));
-         if (INetworkLayer* t = s.Transport()) t->SetTransferTime(static_cast<uint32_t>(v));
-     }},
+     [](CommandSession& s) { return static_cast<int32_t>(s.LinkTransferTime()); },
+     SetTransferTimeOf},
     {CONFIG_EXTEND_RESPONSE_TIME, 0, kMaxLinkTime, &globalExtendResponseTime,
-     [](CommandSession& s, int32_t& v) {
-         v = s.ExtendResponseTime();
-         return true;
-     },
+     [](CommandSession& s) { return s.ExtendResponseTime(); },
      [](CommandSession& s, int32_t v) { s.SetExtendResponseTime(v); }},
-    {CONFIG_DNS_CONNECT_MODE, 0, kMaxDnsConnectMode, &globalDnsConnectMode,
-     // Only a TCP transport has the option; serial links answer -1.
-     [](CommandSession& s, int32_t& v) {
-         v = s.Transport() ? s.Transport()->GetOption(OPTION_DNS_CONNECT_MODE) : -1;
-         return v >= 0;
-     },
-     nullptr},
+    {CONFIG_DNS_CONNECT_MODE, 0, kMaxDnsConnectMode, &globalDnsConnectMode, DnsModeOf, nullptr},
 };
 
 const ConfigRule* FindRule(const char* key) {
@@ -91,8 +83,7 @@ int32_t SetOnConnection(CommandSession& session, const char* key, const char* va
     const ConfigRule* rule = FindRule(key);
     if (!rule) return APP_UNKNOWN_CFG_VALUE;
     if (!rule->write) return APP_STATIC_ONLY_CFG_VALUE;
-    int32_t v = 0;
-    rule->read(session, v);
+    int32_t v = rule->read(session);
     int32_t r = ParseConfigValue(value, rule->minimum, rule->maximum, v);
     if (r == 0) rule->write(session, v);
     return r;
@@ -116,8 +107,8 @@ int32_t GetGlobal(const char* key, char* buffer, int32_t bufferSize) {
 int32_t GetOnConnection(CommandSession& session, const char* key, char* buffer, int32_t bufferSize) {
     if (int32_t r = CheckOutput(key, buffer, bufferSize)) return r;
     const ConfigRule* rule = FindRule(key);
-    int32_t value = 0;
-    if (!rule || !rule->read(session, value)) return APP_UNKNOWN_CFG_VALUE;
+    int32_t value = rule ? rule->read(session) : -1;
+    if (value < 0) return APP_UNKNOWN_CFG_VALUE;
     return FormatConfigValue(value, buffer, bufferSize);
 }
 
