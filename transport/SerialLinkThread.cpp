@@ -30,6 +30,7 @@ public:
 private:
     int32_t NextStep();
     int32_t Poll();
+    int32_t PollOrRepeat();
     int32_t SendNextPiece();
     int32_t OnInformation();
     int32_t OnSupervisory();
@@ -52,6 +53,16 @@ int32_t LinkLoop::Poll() {
     uint32_t waiting = s.rxLength.load();
     return f.SendSupervisory(waiting + kFrameDataMax > SerialLinkState::kBufferSize ? kCtrlRNR
                                                                                     : kCtrlRR);
+}
+
+// A piece in flight that the printer has not acknowledged goes again where a
+// poll would go (after a late frame, an RNR, a stray UA): the printer takes a
+// poll for the sign that its acknowledgement of the piece arrived, and would
+// take the piece sent again after a new set-up for a new request. The piece
+// carries N(R) as the poll would.
+int32_t LinkLoop::PollOrRepeat() {
+    if (s.txLength.load() != 0 && s.txAcked.load() != s.txPendingEnd.load()) return SendNextPiece();
+    return Poll();
 }
 
 int32_t LinkLoop::SendNextPiece() {
@@ -89,10 +100,10 @@ int32_t LinkLoop::OnInformation() {
                 s.keepPolling.store(kPollsAfterData);
             }
         }
-        return Poll();
+        return PollOrRepeat();
     }
     // The printer repeated the frame already taken: acknowledge it again.
-    if (f.peerSendSeq == PreviousSequence(f.recvSeq)) return Poll();
+    if (f.peerSendSeq == PreviousSequence(f.recvSeq)) return PollOrRepeat();
     return f.SendUnnumbered(kCtrlDISC);
 }
 
@@ -120,7 +131,7 @@ int32_t LinkLoop::OnSupervisory() {
         s.keepPolling.store(kPollsAfterData);
     }
     if (f.peerReady && s.txLength.load() != 0) return SendNextPiece();
-    return Poll();
+    return PollOrRepeat();
 }
 
 int32_t LinkLoop::NextStep() {
@@ -142,7 +153,7 @@ int32_t LinkLoop::NextStep() {
         case kCtrlSNRM:
             return f.SendUnnumbered(f.lastSent);
         default:
-            return Poll();
+            return PollOrRepeat();
         }
     case kCtrlI:
         return OnInformation();
@@ -151,13 +162,15 @@ int32_t LinkLoop::NextStep() {
         return OnSupervisory();
     case kCtrlUA:
         f.peerReady = false;
-        return f.lastSent == kCtrlDISC ? f.SendUnnumbered(kCtrlSNRM) : Poll();
+        if (f.lastSent == kCtrlDISC) return f.SendUnnumbered(kCtrlSNRM);
+        // After SNRM the polls go on until the printer is ready.
+        return f.lastSent == kCtrlSNRM ? Poll() : PollOrRepeat();
     case kCtrlFRMR:
         f.peerReady = false;
         return f.SendUnnumbered(kCtrlSNRM);
     default:
         f.peerReady = false;
-        return Poll();
+        return PollOrRepeat();
     }
 }
 
