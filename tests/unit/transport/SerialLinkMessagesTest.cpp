@@ -3,6 +3,7 @@
 // Every request must run exactly once, whatever the line did to it.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -270,14 +271,20 @@ TEST_F(Messages, LateFrameInAnswerToAPieceDoesNotMakeThePrimaryPoll) {
     // would tell the printer that its acknowledgement of the piece arrived;
     // the piece goes again instead. Then a wrong N(R) sets the link up again
     // and the piece is sent once more: the printer must know it for a repeat.
-    std::string lastData;
-    bool done = false;
-    at.line.Answer([&](const std::string& frame) {
+    // Shared with the answer, which the link thread still calls while the
+    // layer closes, after this body has returned.
+    struct Late {
+        std::string lastData;
+        bool done = false;
+    };
+    auto late = std::make_shared<Late>();
+    at.line.Answer([this, late](const std::string& frame) {
+        std::string& lastData = late->lastData;
         std::string out;
         at.station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), out);
         if (out.size() > 4 && (static_cast<uint8_t>(out[3]) & 0x11) == 0x10) lastData = out;
-        if (!done && frame.find("late\n") != std::string::npos) {
-            done = true;
+        if (!late->done && frame.find("late\n") != std::string::npos) {
+            late->done = true;
             sim::LinkFault f;
             sim::ParseLinkFault("seq", f);
             at.station.Faults().Add(f);
