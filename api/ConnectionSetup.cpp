@@ -23,10 +23,6 @@ namespace korvo {
 
 namespace {
 
-constexpr uint32_t kUsbBaudRate = 38400;
-constexpr int32_t kMinimumSpeed = 9600;
-// "\\.\" and the port name must fit the 200-byte device path.
-constexpr size_t kMaxUsbPortName = 200 - 1 - 4;
 
 std::atomic_flag g_socketStartLock = ATOMIC_FLAG_INIT;
 
@@ -111,18 +107,20 @@ using namespace korvo;
 extern "C" {
 
 KORVO_API int KORVO_CALL ConnectUSB(const char* portName) {
-    if (!IsValidComPortName(portName) || std::strlen(portName) > kMaxUsbPortName) return Fail(APP_INVALID_PORT);
+    // The whole name must reach the port; the link would cut a longer one.
+    if (!IsValidComPortName(portName) || std::strlen(portName) >= os::kSerialPortNameSize)
+        return Fail(APP_INVALID_PORT);
     int32_t handle = Connections().AllocateHandle();
     if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
-    return Finish(handle, new (std::nothrow) CCOM_Link(portName, kUsbBaudRate),
+    return Finish(handle, new (std::nothrow) CCOM_Link(portName, CCOM_Link::kDefaultBaudRate),
                   WireTrace::Start(handle, "USB %s", portName));
 }
 
 KORVO_API int KORVO_CALL ConnectRS232(const char* portName, int speed, int deviceAddress) {
     if (!IsValidComPortName(portName)) return Fail(APP_INVALID_PORT);
-    if (speed < kMinimumSpeed) return Fail(APP_INVALID_COM_SPEED);
+    if (speed < kMinimumRs232Speed) return Fail(APP_INVALID_COM_SPEED);
     uint8_t address = static_cast<uint8_t>(deviceAddress & 0xFF);
-    if (address < 2) return Fail(APP_INVALID_LINK_ADDRESS);
+    if (address < kFirstDeviceAddress) return Fail(APP_INVALID_LINK_ADDRESS);
     int32_t handle = Connections().AllocateHandle();
     if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
     auto* link = new (std::nothrow) CRS232NetwLayerServ(portName, speed, address);

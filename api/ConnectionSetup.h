@@ -7,6 +7,11 @@
 
 namespace korvo {
 
+// The least speed and the first printer address of an RS-232 connection; the
+// address is its low byte.
+constexpr int32_t kMinimumRs232Speed = 9600;
+constexpr uint8_t kFirstDeviceAddress = 2;
+
 // "COM1" to "COM256", "COM" in any letter case; characters after the sixth
 // are not examined.
 bool IsValidComPortName(const char* name);

@@ -3,15 +3,20 @@
 // 5 access denied, 31 general failure, 32 sharing violation, ...; see
 // system_errors.h).
 //
-// Device paths are Windows device names: "\\.\COMn". On POSIX, COMn (any
-// letter case) opens $KORVOCOMM_PORTS/comn when KORVOCOMM_PORTS names a
-// directory (links to /dev/ttyUSB0, a pseudo-terminal, ...), else
-// /dev/ttyS<n-1>; a path without the "\\.\" prefix is opened as it is.
+// Ports are named the Windows way: COMn. On Windows the device opened is
+// "\\.\COMn". On POSIX, COMn (any letter case, n from 1 to 256) opens
+// $KORVOCOMM_PORTS/comn when KORVOCOMM_PORTS names a directory (links to
+// /dev/ttyUSB0, a pseudo-terminal, ...), else /dev/ttyS<n-1>; other names
+// name no port.
 #pragma once
 
 #include <cstdint>
 
 namespace korvo::os {
+
+// Room for a port name with its NUL: with the "\\.\" that Windows puts
+// before it, the device path fits 200 bytes.
+constexpr uint32_t kSerialPortNameSize = 196;
 
 // An open port; nullptr and the value -1 (INVALID_HANDLE_VALUE) mean none.
 using SerialHandle = void*;
@@ -22,15 +27,14 @@ inline bool IsSerialOpen(SerialHandle h) {
     return h != nullptr && h != reinterpret_cast<SerialHandle>(static_cast<intptr_t>(-1));
 }
 
-// The path the system opens for devicePath (the COM name mapping above; on
-// Windows the device path itself). False when it does not fit capacity or
-// names no port this system can have.
-bool SerialSystemPath(const char* devicePath, char* out, uint32_t capacity);
+// The path the system opens for portName (the naming above). False when it
+// does not fit capacity or names no port this system can have.
+bool SerialSystemPath(const char* portName, char* out, uint32_t capacity);
 
 // Opens the port for reading and writing, exclusively: while it is open every
 // other opener gets 32 (sharing violation) or 5 (access denied), on POSIX even
 // a process running as root. On failure handle is none.
-uint32_t SerialOpen(const char* devicePath, SerialHandle& handle);
+uint32_t SerialOpen(const char* portName, SerialHandle& handle);
 
 // Line settings: the speed in baud, 8 data bits, no parity, one stop bit, no
 // flow control of any kind, DTR and RTS held inactive, binary (raw) data.

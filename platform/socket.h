@@ -1,9 +1,8 @@
 // Stream sockets, the way Windows Sockets 2.2 offers them, on both systems.
-//
-// Failures are reported with WinSock error numbers (see system_errors.h): a
-// call that fails records its error for the calling thread, and
-// LastSocketError / LastSystemError read it back, the way WSAGetLastError and
-// GetLastError do on Windows. Read them right after the failed call.
+// Every call that can fail returns 0 or a WinSock error number (10061
+// refused, 10060 timed out, 11001 host not found, ...; see system_errors.h).
+// Windows keeps one error per thread for sockets and the system alike
+// (WSAGetLastError reads GetLastError), so that number is both.
 #pragma once
 
 #include <cstdint>
@@ -33,34 +32,28 @@ int32_t ResolveAddress(const char* host, const char* service, ResolvedAddress** 
 const ResolvedAddress* NextAddress(const ResolvedAddress* entry);
 void FreeAddressList(ResolvedAddress* list);
 
-// A socket with the entry's family, type and protocol; kInvalidSocket on
-// failure.
-SocketHandle SocketCreate(const ResolvedAddress* entry);
+// A socket with the entry's family, type and protocol; on failure socket is
+// kInvalidSocket.
+int32_t SocketCreate(const ResolvedAddress* entry, SocketHandle& socket);
 // Connects to the entry's address. On a blocking socket this waits as long as
 // the system's own connect timeout allows.
-bool SocketConnect(SocketHandle socket, const ResolvedAddress* entry);
-bool SocketSetNonBlocking(SocketHandle socket, bool nonBlocking);
+int32_t SocketConnect(SocketHandle socket, const ResolvedAddress* entry);
+int32_t SocketSetNonBlocking(SocketHandle socket, bool nonBlocking);
 
-// Send, receive and peek: the byte count, or -1 on failure (a non-blocking
-// socket that has to wait fails with 10035). Receive and peek give 0 when the
-// peer closed the connection. Sending never raises a signal.
-int32_t SocketSend(SocketHandle socket, const void* data, uint32_t length);
-int32_t SocketRecv(SocketHandle socket, void* buffer, uint32_t capacity);
-int32_t SocketPeek(SocketHandle socket, void* buffer, uint32_t capacity);
+// Send, receive and peek set done to the byte count (0 on failure). A
+// non-blocking socket that has to wait fails with 10035. Receive and peek
+// succeed with 0 bytes when the peer closed the connection. Sending never
+// raises a signal.
+int32_t SocketSend(SocketHandle socket, const void* data, uint32_t length, uint32_t& done);
+int32_t SocketRecv(SocketHandle socket, void* buffer, uint32_t capacity, uint32_t& done);
+int32_t SocketPeek(SocketHandle socket, void* buffer, uint32_t capacity, uint32_t& done);
 
 // Shuts down both directions (SD_BOTH).
-bool SocketShutdown(SocketHandle socket);
-bool SocketClose(SocketHandle socket);
+int32_t SocketShutdown(SocketHandle socket);
+int32_t SocketClose(SocketHandle socket);
 
 // Waits at most timeoutMs (0: just looks) until the socket can take more data.
-// 1 writable, 0 not yet, -1 failure.
-int SocketWaitWritable(SocketHandle socket, uint32_t timeoutMs);
-
-// The WinSock error of the calling thread's last failed call, and the
-// system's own last error (GetLastError). On Windows the two are usually the
-// same number; on POSIX they always are.
-int32_t LastSocketError();
-int32_t LastSystemError();
+int32_t SocketWaitWritable(SocketHandle socket, uint32_t timeoutMs, bool& writable);
 
 // Reads text as an IPv4 address with an optional ":port" (WSAStringToAddressA
 // with AF_INET): one to four parts in decimal, octal (leading 0) or

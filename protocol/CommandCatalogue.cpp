@@ -78,7 +78,7 @@ const CommandEntry CommandCatalogue[kCommandCount + 1] = {
     {"sC", "setCustomer", 1000, 1000, "custIDType\tcustID", nullptr},
     {"sPA", "setParagon", 1000, 1000, "parNum\tparDate", nullptr},
     {"rUDM", "registerUnsentDataMessages", 1000, 1000, nullptr, nullptr},
-    {"uF", "updateFirmware", 33000, 33000, nullptr, nullptr},
+    {"uF", "updateFirmware", 33000, 33000, nullptr, nullptr, true},
     {"gLD", "getLicenceData", 1000, 1000, "licenceID", "licenceID\tlicenceName\tstartDate\tendDate\tstateOnCloud\tisActive"},
     {nullptr, nullptr, 0, 0, nullptr, nullptr},
 };

@@ -17,6 +17,9 @@ struct CommandEntry {
     int32_t secondResponseTime; // ms, carried along but not used
     const char* requestHead;    // TAB-separated parameter names, or nullptr
     const char* responseHead;   // TAB-separated value names, or nullptr
+    // A success restarts the printer (a firmware update): the connection is
+    // dropped after it.
+    bool restartsPrinter = false;
 };
 
 constexpr int32_t kCommandCount = 75;

@@ -54,7 +54,6 @@ CommandSession::CommandSession(INetworkLayer* t)
         if (dnsMode >= 0) transport->SetOption(OPTION_DNS_CONNECT_MODE, static_cast<uint32_t>(dnsMode));
     }
     std::memset(lastCommandName, 0, sizeof lastCommandName);
-    std::memset(lastCommandParams, 0, sizeof lastCommandParams);
     std::memset(responseBuffer, 0, sizeof responseBuffer);
 }
 
@@ -89,13 +88,11 @@ int32_t CommandSession::Execute(const char* name, const char* parameters, bool& 
 
     responseValues = nullptr;
     std::memset(lastCommandName, 0, sizeof lastCommandName);
-    std::memset(lastCommandParams, 0, sizeof lastCommandParams);
 
     size_t paramLength = parameters ? BoundedLength(parameters, kTextSize) : 0;
     if (paramLength >= kTextSize) return lastStatus = APP_CMD_DATA_TOO_LONG;
 
     std::memcpy(lastCommandName, name, BoundedLength(name, kTextSize - 1));
-    if (parameters) std::memcpy(lastCommandParams, parameters, paramLength);
 
     char line[kTextSize + 1] = {};
     size_t shortLength = std::strlen(entry.shortName);
@@ -123,7 +120,7 @@ int32_t CommandSession::Execute(const char* name, const char* parameters, bool& 
     currentWireName = entry.shortName;
     if (r == 0) r = WaitResponse(timeLimit);
     if (trace) trace->Result(r);
-    dropConnection = r == 0 && std::strcmp(entry.shortName, "uF") == 0;
+    dropConnection = r == 0 && entry.restartsPrinter;
     return r;
 }
 
@@ -180,7 +177,7 @@ int32_t CommandSession::WaitResponse(uint32_t timeLimit) {
             }
             if (transport->HasFailed()) {
                 transport->EndReceive();
-                return lastStatus = -transport->GetFailureCode();
+                return lastStatus = transport->GetFailureCode();
             }
             PumpMessages();
             SleepMs(1);

@@ -74,7 +74,6 @@ private:
     int32_t lastStatus = 0;
     std::atomic<bool> abortRequested{false};
     char lastCommandName[kTextSize];
-    char lastCommandParams[kTextSize];
     char responseBuffer[kTextSize];
     const char* currentWireName = nullptr;
     const char* responseValues = nullptr;

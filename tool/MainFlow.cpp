@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "api/ConnectionSetup.h"
 #include "korvo_version.h"
 #include "protocol/TextCompare.h"
 #include "tool/CommandFileRun.h"
@@ -62,8 +63,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const LibraryCal
         line.deviceAddress = static_cast<uint8_t>(static_cast<uint32_t>(ReadDecimal(argv[4])));
         line.inputFile = argv[5];
         line.outputFile = argv[6];
-        if (library.IsValidComPortName(line.portOrHost) && line.deviceAddress > 1 &&
-            line.speed >= 9600)
+        if (library.IsValidComPortName(line.portOrHost) &&
+            line.deviceAddress >= kFirstDeviceAddress && line.speed >= kMinimumRs232Speed)
             line.kind = kConnectionRS232;
     } else if (EqualsIgnoreCase(word, "TCP") && count == 4) {
         line.portOrHost = argv[2];

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "korvo_version.h"
+#include "korvocomm.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/system_errors.h"
@@ -23,18 +24,6 @@ namespace {
 std::atomic<uint32_t> g_connectionNumber{0};
 
 constexpr int kNameAttempts = 100;
-
-// Keeps the caller's last file error: a trace is no business of its code.
-class KeepLastFileError {
-public:
-    KeepLastFileError() : saved(os::LastFileError()) {}
-    ~KeepLastFileError() { os::SetLastFileError(saved); }
-    KeepLastFileError(const KeepLastFileError&) = delete;
-    KeepLastFileError& operator=(const KeepLastFileError&) = delete;
-
-private:
-    uint32_t saved;
-};
 
 class Locked {
 public:
@@ -95,7 +84,6 @@ std::shared_ptr<WireTrace> WireTrace::Start(int32_t handle, const char* format, 
 }
 
 bool WireTrace::Create(const char* folder, int32_t handle, const char* link) {
-    KeepLastFileError keep;
     Stamp now = Now();
     lastDay = now.day;
     size_t folderLength = std::strlen(folder);
@@ -113,13 +101,11 @@ bool WireTrace::Create(const char* folder, int32_t handle, const char* link) {
                               separator, now.year, now.month, now.dayOfMonth, now.text,
                               now.text + 3, now.text + 6, pid, number);
         if (n < 0 || static_cast<size_t>(n) >= sizeof path) return false;
-        os::FileHandle f = os::OpenFileAlways(path);
-        if (!os::IsFileHandleValid(f)) return false;
+        os::FileHandle f = os::kNoFile;
+        const uint32_t error = os::CreateNewFile(path, f);
         // Another connection's file: never written into.
-        if (os::LastFileError() == os::kErrorAlreadyExists) {
-            os::CloseFile(f);
-            continue;
-        }
+        if (error == os::kErrorFileExists || error == os::kErrorAlreadyExists) continue;
+        if (error != 0) return false;
         file = f;
     }
     if (file == os::kNoFile) return false;
@@ -136,7 +122,7 @@ bool WireTrace::Create(const char* folder, int32_t handle, const char* link) {
                   now.dayOfMonth, now.text, east < 0 ? '-' : '+', eastAbs / 60, eastAbs % 60);
     uint32_t done = 0;
     uint32_t length = static_cast<uint32_t>(std::strlen(header));
-    if (!os::WriteToFile(file, header, length, done) || done != length) failed = true;
+    if (os::WriteToFile(file, header, length, done) != 0 || done != length) failed = true;
     return true;
 }
 
@@ -149,13 +135,11 @@ WireTrace::~WireTrace() {
         text.Text("** closed");
         Write(Now(), text);
     }
-    KeepLastFileError keep;
     os::CloseFile(file);
 }
 
 void WireTrace::Write(const Stamp& stamp, const TraceLine& content) {
     if (failed) return;
-    KeepLastFileError keep;
     out.Clear();
     if (stamp.day != lastDay) {
         lastDay = stamp.day;
@@ -175,7 +159,7 @@ void WireTrace::Write(const Stamp& stamp, const TraceLine& content) {
     uint32_t done = 0;
     uint32_t length = static_cast<uint32_t>(out.Length());
     // A trace that cannot be written stops; the connection goes on.
-    if (!os::WriteToFile(file, out.Data(), length, done) || done != length) failed = true;
+    if (os::WriteToFile(file, out.Data(), length, done) != 0 || done != length) failed = true;
 }
 
 void WireTrace::FlushRepeats() {
@@ -269,7 +253,7 @@ void WireTrace::FrameSent(const uint8_t* body, uint32_t length, uint32_t result)
     pairComplete = false;
 }
 
-void WireTrace::ReceivedFrameText(const uint8_t* body, uint32_t result) {
+void WireTrace::ReceivedFrameText(const uint8_t* body, int32_t result) {
     text.Clear();
     text.Text("<- ");
     const uint8_t control = body[2];
@@ -278,8 +262,8 @@ void WireTrace::ReceivedFrameText(const uint8_t* body, uint32_t result) {
     const size_t whole = information && lengthValid ? body[3] + 5u : kFrameHead;
     switch (result) {
     case 0:
-    case kPacketCorrupted:
-    case kPacketWrongData:
+    case APP_PACKET_CORRUPTED:
+    case APP_PACKET_WRONG_DATA:
         AppendFrameWire(text, body, whole);
         text.Text("  ");
         if (information && !lengthValid) {
@@ -287,12 +271,12 @@ void WireTrace::ReceivedFrameText(const uint8_t* body, uint32_t result) {
             return;
         }
         AppendFrameMeaning(text, body, whole);
-        if (result == kPacketCorrupted) text.Text(", CRC bad");
-        if (result == kPacketWrongData)
+        if (result == APP_PACKET_CORRUPTED) text.Text(", CRC bad");
+        if (result == APP_PACKET_WRONG_DATA)
             text.Text(body[0] != kPrimaryAddress || body[1] != deviceAddress ? ", wrong address"
                                                                              : ", not expected");
         return;
-    case kPacketTimeout:
+    case APP_PACKET_TIMEOUT:
         if (body[0] == 0 && body[1] == 0 && body[2] == 0) {
             text.Text("nothing (time-out)");
             return;
@@ -300,19 +284,19 @@ void WireTrace::ReceivedFrameText(const uint8_t* body, uint32_t result) {
         AppendFrameWire(text, body, kFrameHead);
         text.Text("  incomplete frame (time-out)");
         return;
-    case kPacketIncomplete:
+    case APP_PACKET_INCOMPLETE:
         text.Text("incomplete frame (time-out)");
         return;
-    case kPacketReceiveError:
+    case APP_PACKET_RECEIVE_ERROR:
         text.Text("broken frame: a new one started inside it");
         return;
     default:
         text.Text("receive error ");
-        text.Decimal(result);
+        text.Decimal(-static_cast<int64_t>(result));
     }
 }
 
-void WireTrace::FrameReceived(const uint8_t* body, uint32_t result) {
+void WireTrace::FrameReceived(const uint8_t* body, int32_t result) {
     Locked locked(lock);
     ReceivedFrameText(body, result);
     if (holding) {

@@ -54,7 +54,7 @@ public:
     // when it went out), and the outcome of a receive with what frameBuffer
     // holds then.
     void FrameSent(const uint8_t* body, uint32_t length, uint32_t result);
-    void FrameReceived(const uint8_t* body, uint32_t result);
+    void FrameReceived(const uint8_t* body, int32_t result);
 
     // The trace file's path.
     const char* Path() const { return path; }
@@ -80,7 +80,7 @@ private:
     void FlushRepeats();
     // Before a line that is no frame.
     void EndPair();
-    void ReceivedFrameText(const uint8_t* body, uint32_t result);
+    void ReceivedFrameText(const uint8_t* body, int32_t result);
 
     LockFlag lock;
     os::FileHandle file = os::kNoFile;

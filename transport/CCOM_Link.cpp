@@ -9,9 +9,6 @@ namespace korvo {
 
 namespace {
 
-constexpr char kDevicePrefix[] = "\\\\.\\";
-constexpr uint32_t kPurgePiece = 1024;
-
 int32_t OpenError(uint32_t error) {
     switch (error) {
     case os::kErrorFileNotFound:
@@ -31,17 +28,15 @@ int32_t OpenError(uint32_t error) {
 
 } // namespace
 
-CCOM_Link::CCOM_Link(const char* portName, uint32_t rate)
-    : baudRate(rate != 0 ? rate : kDefaultBaudRate), portHandle(os::NoSerialHandle()) {
-    std::memset(devicePath, 0, sizeof devicePath);
-    std::memcpy(devicePath, kDevicePrefix, sizeof kDevicePrefix - 1);
-    if (portName) {
-        size_t used = sizeof kDevicePrefix - 1;
-        size_t room = sizeof devicePath - 1 - used;
+CCOM_Link::CCOM_Link(const char* name, uint32_t rate)
+    : CBytePipeLayer(0), baudRate(rate != 0 ? rate : kDefaultBaudRate),
+      portHandle(os::NoSerialHandle()) {
+    std::memset(portName, 0, sizeof portName);
+    if (name) {
         size_t n = 0;
-        while (n < room && portName[n])
+        while (n < sizeof portName - 1 && name[n])
             ++n;
-        std::memcpy(devicePath + used, portName, n);
+        std::memcpy(portName, name, n);
     }
 }
 
@@ -53,7 +48,7 @@ int32_t CCOM_Link::Open() {
     // Opening again must not leave the first handle behind (it would also
     // hold the port against ourselves).
     Close();
-    uint32_t error = os::SerialOpen(devicePath, portHandle);
+    uint32_t error = os::SerialOpen(portName, portHandle);
     if (error != 0 || !os::IsSerialOpen(portHandle)) {
         portHandle = os::NoSerialHandle();
         return OpenError(error);
@@ -70,7 +65,9 @@ int32_t CCOM_Link::Open() {
     }
     // Reads never wait (Receive asks only for what is queued); a write may
     // take up to kWriteTimeout. A port that refuses time-outs still works.
-    os::SerialTimeouts timeouts{kWriteTimeout, 0, 0, 0, kWriteTimeout};
+    os::SerialTimeouts timeouts{};
+    timeouts.readInterval = kReadIntervalTimeout;
+    timeouts.writeTotalConstant = kWriteTimeout;
     os::SerialSetTimeouts(portHandle, timeouts);
     return 0;
 }
@@ -101,17 +98,6 @@ uint32_t CCOM_Link::BytesAvailable() {
     uint32_t queued = 0;
     if (os::SerialQueued(portHandle, queued) != 0) return 0;
     return queued;
-}
-
-void CCOM_Link::PurgeReceive() {
-    uint8_t scratch[kPurgePiece];
-    while (Receive(scratch, sizeof scratch) > 0) {
-    }
-}
-
-bool CCOM_Link::SetTransferTime(uint32_t milliseconds) {
-    transferTime = milliseconds;
-    return true;
 }
 
 } // namespace korvo

@@ -7,20 +7,19 @@
 #include <cstdint>
 
 #include "platform/serial.h"
-#include "transport/INetworkLayer.h"
+#include "transport/CBytePipeLayer.h"
 
 namespace korvo {
 
-class CCOM_Link : public INetworkLayer {
+class CCOM_Link : public CBytePipeLayer {
 public:
-    static constexpr uint32_t kDevicePathSize = 200;
     static constexpr uint32_t kDefaultBaudRate = 38400;
     static constexpr uint32_t kQueueSize = 2500;
+    static constexpr uint32_t kReadIntervalTimeout = 5000;
     static constexpr uint32_t kWriteTimeout = 5000;
 
-    // portName: "COM3" and the like; the device path is "\\.\" followed by
-    // it, cut to kDevicePathSize bytes with its NUL. A baudRate of 0 means
-    // 38400.
+    // portName: "COM3" and the like, cut to os::kSerialPortNameSize bytes
+    // with its NUL; none is the empty name. A baudRate of 0 means 38400.
     CCOM_Link(const char* portName, uint32_t baudRate);
     ~CCOM_Link() override;
 
@@ -39,23 +38,14 @@ public:
     // Bytes in the driver's input queue; 0 when the port cannot tell (for
     // example a USB device that has been unplugged).
     uint32_t BytesAvailable() override;
-    void PurgeReceive() override;
-    void EndReceive() override {}
-    bool HasFailed() override { return false; }
-    int32_t GetFailureCode() override { return 0; }
-    bool SetTransferTime(uint32_t milliseconds) override;
-    uint32_t GetExtraResponseTime() override { return 2 * transferTime; }
-    bool SetOption(int32_t, uint32_t) override { return false; }
-    int32_t GetOption(int32_t) override { return -1; }
 
-    const char* DevicePath() const { return devicePath; }
+    const char* PortName() const { return portName; }
     uint32_t BaudRate() const { return baudRate; }
     bool IsOpen() const { return os::IsSerialOpen(portHandle); }
 
 private:
-    char devicePath[kDevicePathSize];
+    char portName[os::kSerialPortNameSize];
     uint32_t baudRate;
-    uint32_t transferTime = 0;
     os::SerialHandle portHandle;
 };
 

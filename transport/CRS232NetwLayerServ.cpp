@@ -13,17 +13,15 @@ namespace korvo {
 
 namespace {
 
-constexpr int32_t kLinkFailed = -APP_NETW_LAYER_FAILED;
-
 // Recorded codes that a new message clears: they describe one failed
 // exchange, and the link is set up again for the next.
 bool ClearedBySend(int32_t code) {
-    return code == 0 || code == -APP_RESPONSE_TIMEOUT || code == -APP_PACKET_RECEIVE_ERROR ||
-           (code >= -APP_PACKET_TIMEOUT && code <= kLinkFailed);
+    return code == 0 || code == APP_RESPONSE_TIMEOUT || code == APP_PACKET_RECEIVE_ERROR ||
+           (code <= APP_PACKET_TIMEOUT && code >= APP_NETW_LAYER_FAILED);
 }
 
 bool RefusesSend(int32_t code) {
-    return code == -APP_PACKET_SEND_ERROR || code == -APP_SEND_BUFFER_OVERFLOW;
+    return code == APP_PACKET_SEND_ERROR || code == APP_SEND_BUFFER_OVERFLOW;
 }
 
 std::unique_ptr<INetworkLayer> OpenComLink(const char* portName, uint32_t baudRate) {
@@ -91,10 +89,10 @@ int32_t CRS232NetwLayerServ::Open() {
         JoinThread(threadHandle);
         threadHandle = nullptr;
         int32_t code = s.failureCode.load();
-        if (code == 0) s.failureCode.store(code = -APP_COMM_THREAD_ERROR);
-        return -code;
+        if (code == 0) s.failureCode.store(code = APP_COMM_THREAD_ERROR);
+        return code;
     }
-    return -s.failureCode.load();
+    return s.failureCode.load();
 }
 
 int32_t CRS232NetwLayerServ::Close() {
@@ -132,7 +130,7 @@ int32_t CRS232NetwLayerServ::Send(const uint8_t* data, uint32_t length) {
     if (!ClearedBySend(code)) {
         // These keep the message from going out; it would only wait.
         if (RefusesSend(code)) s.ClearTransmit();
-        return -code;
+        return code;
     }
     s.failureCode.store(0);
     // The message of an exchange that is over goes first: the thread drops
@@ -221,7 +219,7 @@ int32_t CRS232NetwLayerServ::GetFailureCode() {
     int32_t code = state ? state->failureCode.load() : 0;
     // A link whose thread is gone has failed too; a 0 here would let the
     // session take the failure for a success.
-    if (code == 0 && HasFailed()) code = kLinkFailed;
+    if (code == 0 && HasFailed()) code = APP_NETW_LAYER_FAILED;
     return code;
 }
 

@@ -26,21 +26,25 @@ private:
     os::ResolvedAddress* list;
 };
 
+// The OS layer's one error number is both the socket and the system error.
+int32_t ConnectError(int32_t error) {
+    return MapSocketError(error, error);
+}
+
 // A connection that broke: the socket error's own code where the table has
-// one (a reset is 658), else 653; the table's fallback names a failed connect.
-int32_t BrokenConnectionCode(int32_t socketError, int32_t systemError) {
-    int32_t code = MapSocketError(socketError, systemError);
+// one (a reset is -658), else -653; the table's fallback names a failed connect.
+int32_t BrokenConnectionCode(int32_t error) {
+    int32_t code = ConnectError(error);
     return code == APP_TCP_CONNECT_ERROR ? APP_TCP_CONNECTION_BROKEN : code;
 }
 
 constexpr uint32_t kPeekSize = 2048;
-constexpr uint32_t kPurgePiece = 1024;
-constexpr uint32_t kMaxDnsMode = 2;
+constexpr uint32_t kTransferTime = 1500;
 
 } // namespace
 
 CTcpNetwLayer::CTcpNetwLayer(std::unique_ptr<char[]> host, int32_t p)
-    : port(p), hostText(std::move(host)) {}
+    : CBytePipeLayer(kTransferTime), port(p), hostText(std::move(host)) {}
 
 CTcpNetwLayer::~CTcpNetwLayer() {
     Close();
@@ -60,27 +64,23 @@ int32_t CTcpNetwLayer::Open() {
 
     if (dnsMode == 0 && os::NextAddress(list.First()) != nullptr) return APP_TCP_MULTIPLE_HOSTS;
 
-    int32_t socketError = 0;
-    int32_t systemError = 0;
+    int32_t error = 0;
     for (const os::ResolvedAddress* entry = list.First(); entry; entry = os::NextAddress(entry)) {
-        os::SocketHandle s = os::SocketCreate(entry);
-        if (s == os::kInvalidSocket)
-            return MapSocketError(os::LastSocketError(), os::LastSystemError());
+        os::SocketHandle s = os::kInvalidSocket;
+        if (int32_t created = os::SocketCreate(entry, s)) return ConnectError(created);
         socketHandle = s;
-        if (os::SocketConnect(s, entry)) break;
-        socketError = os::LastSocketError();
-        systemError = os::LastSystemError();
+        error = os::SocketConnect(s, entry);
+        if (error == 0) break;
         Close();
         if (dnsMode != 1) break;
     }
-    if (socketHandle == os::kInvalidSocket) return MapSocketError(socketError, systemError);
+    if (socketHandle == os::kInvalidSocket) return ConnectError(error);
 
     // Without non-blocking mode Send and Receive could hang the caller.
-    if (!os::SocketSetNonBlocking(socketHandle, true)) {
-        socketError = os::LastSocketError();
-        systemError = os::LastSystemError();
+    error = os::SocketSetNonBlocking(socketHandle, true);
+    if (error != 0) {
         Close();
-        return MapSocketError(socketError, systemError);
+        return ConnectError(error);
     }
     return 0;
 }
@@ -100,18 +100,20 @@ int32_t CTcpNetwLayer::Send(const uint8_t* data, uint32_t length) {
     // only what fits in the socket's buffer: keep going until all of it is
     // out, waiting while a slow peer makes room.
     // The printer is gone: nothing would arrive, and it must not wait.
-    if (failureCode != 0) return -failureCode;
+    if (failureCode != 0) return failureCode;
     const uint32_t start = TickCount();
     uint32_t sent = 0;
     do {
-        int32_t n = os::SocketSend(socketHandle, data + sent, length - sent);
+        uint32_t n = 0;
+        int32_t error = os::SocketSend(socketHandle, data + sent, length - sent, n);
         if (n > 0) {
-            sent += static_cast<uint32_t>(n);
+            sent += n;
             continue;
         }
-        if (n < 0 && os::LastSocketError() != os::kWsaEWouldBlock) return APP_CAN_NOT_SEND_DATA;
+        if (error != 0 && error != os::kWsaEWouldBlock) return APP_CAN_NOT_SEND_DATA;
         if (TickCount() - start >= kSendTimeLimit) return APP_CAN_NOT_SEND_DATA;
-        if (os::SocketWaitWritable(socketHandle, 0) != 1) SleepMs(1);
+        bool writable = false;
+        if (os::SocketWaitWritable(socketHandle, 0, writable) != 0 || !writable) SleepMs(1);
     } while (sent < length);
     return 0;
 }
@@ -120,44 +122,35 @@ int32_t CTcpNetwLayer::Receive(uint8_t* buffer, uint32_t capacity) {
     if (BytesAvailable() == 0) return 0;
     // Nothing fits; a recv of 0 bytes would read as a closed connection.
     if (capacity == 0) return 0;
-    int32_t n = os::SocketRecv(socketHandle, buffer, capacity);
-    if (n < 0) {
-        failureCode = -BrokenConnectionCode(os::LastSocketError(), os::LastSystemError());
+    uint32_t n = 0;
+    if (int32_t error = os::SocketRecv(socketHandle, buffer, capacity, n)) {
+        failureCode = BrokenConnectionCode(error);
         return APP_TCP_CONNECTION_BROKEN;
     }
     if (n == 0) {
-        failureCode = -APP_TCP_CONNECTION_CLOSED;
+        failureCode = APP_TCP_CONNECTION_CLOSED;
         return APP_TCP_CONNECTION_CLOSED;
     }
-    return n;
+    return static_cast<int32_t>(n);
 }
 
 uint32_t CTcpNetwLayer::BytesAvailable() {
     if (socketHandle == os::kInvalidSocket) return 0;
     uint8_t scratch[kPeekSize];
-    int32_t n = os::SocketPeek(socketHandle, scratch, kPeekSize - 1);
-    if (n > 0) return static_cast<uint32_t>(n);
+    uint32_t n = 0;
+    int32_t error = os::SocketPeek(socketHandle, scratch, kPeekSize - 1, n);
+    if (n > 0) return n;
     // A closed connection is no idle one: the session ends its wait at once.
-    if (n == 0)
-        failureCode = -APP_TCP_CONNECTION_CLOSED;
-    else if (os::LastSocketError() != os::kWsaEWouldBlock)
-        failureCode = -BrokenConnectionCode(os::LastSocketError(), os::LastSystemError());
+    if (error == 0)
+        failureCode = APP_TCP_CONNECTION_CLOSED;
+    else if (error != os::kWsaEWouldBlock)
+        failureCode = BrokenConnectionCode(error);
     return 0;
 }
 
-void CTcpNetwLayer::PurgeReceive() {
-    uint8_t scratch[kPurgePiece];
-    while (Receive(scratch, sizeof scratch) > 0) {
-    }
-}
-
-bool CTcpNetwLayer::SetTransferTime(uint32_t milliseconds) {
-    transferTime = milliseconds;
-    return true;
-}
-
 bool CTcpNetwLayer::SetOption(int32_t optionId, uint32_t value) {
-    if (optionId != OPTION_DNS_CONNECT_MODE || value > kMaxDnsMode) return false;
+    if (optionId != OPTION_DNS_CONNECT_MODE || value > static_cast<uint32_t>(kMaxDnsConnectMode))
+        return false;
     dnsMode = value;
     return true;
 }

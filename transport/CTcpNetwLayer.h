@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "platform/socket.h"
-#include "transport/INetworkLayer.h"
+#include "transport/CBytePipeLayer.h"
 
 namespace korvo {
 
-class CTcpNetwLayer : public INetworkLayer {
+class CTcpNetwLayer : public CBytePipeLayer {
 public:
     // The most a Send waits for a peer that does not take the data.
     static constexpr uint32_t kSendTimeLimit = 5000;
@@ -34,15 +34,11 @@ public:
     // nothing and returns the failure's code.
     int32_t Send(const uint8_t* data, uint32_t length) override;
     int32_t Receive(uint8_t* buffer, uint32_t capacity) override;
-    // Peeks. A connection that the printer closed (654) or that broke (the
-    // socket error's code: 658 for a reset, else 653) is recorded as failed.
+    // Peeks. A connection that the printer closed (-654) or that broke (the
+    // socket error's code: -658 for a reset, else -653) is recorded as failed.
     uint32_t BytesAvailable() override;
-    void PurgeReceive() override;
-    void EndReceive() override {}
     bool HasFailed() override { return failureCode != 0; }
     int32_t GetFailureCode() override { return failureCode; }
-    bool SetTransferTime(uint32_t milliseconds) override;
-    uint32_t GetExtraResponseTime() override { return 2 * transferTime; }
     bool SetOption(int32_t optionId, uint32_t value) override;
     int32_t GetOption(int32_t optionId) override;
 
@@ -51,12 +47,11 @@ public:
     bool IsOpen() const { return socketHandle != os::kInvalidSocket; }
 
 private:
-    uint32_t transferTime = 1500;
     int32_t port;
     uint32_t dnsMode = 0;
     std::unique_ptr<char[]> hostText;
     os::SocketHandle socketHandle = os::kInvalidSocket;
-    // Positive code of a closed or broken connection; 0 while it is fine.
+    // Code of a closed or broken connection; 0 while it is fine.
     int32_t failureCode = 0;
 };
 

@@ -11,8 +11,9 @@
 
 namespace korvo {
 
-// The DNS connect mode of TCP connections (values 0, 1, 2).
+// The DNS connect mode of TCP connections (values 0 to kMaxDnsConnectMode).
 constexpr int32_t OPTION_DNS_CONNECT_MODE = 4;
+constexpr int32_t kMaxDnsConnectMode = 2;
 
 class INetworkLayer {
 public:
@@ -37,7 +38,7 @@ public:
     virtual void EndReceive() = 0;
     // Slot 8: the link has broken down on its own.
     virtual bool HasFailed() = 0;
-    // Slot 9: the positive code of the failure behind HasFailed.
+    // Slot 9: the (negative) code of the failure behind HasFailed.
     virtual int32_t GetFailureCode() = 0;
     // Slot 10: stores the link transfer time (ms). Returns true.
     virtual bool SetTransferTime(uint32_t milliseconds) = 0;

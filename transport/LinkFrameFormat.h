@@ -44,5 +44,12 @@ constexpr uint8_t ReceiveSequence(uint8_t control) {
 constexpr uint8_t SendSequence(uint8_t control) {
     return static_cast<uint8_t>((control >> 1) & 7);
 }
+// The sequence number after n and the one before it, modulo 8.
+constexpr uint8_t NextSequence(uint8_t n) {
+    return static_cast<uint8_t>((n + 1) & 7);
+}
+constexpr uint8_t PreviousSequence(uint8_t n) {
+    return static_cast<uint8_t>((n + 7) & 7);
+}
 
 } // namespace korvo

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "korvocomm.h"
 #include "platform/clock.h"
 #include "trace/WireTrace.h"
 #include "transport/Crc16.h"
@@ -42,8 +43,8 @@ void LinkFrames::ResetLink() {
     peerReady = false;
 }
 
-uint32_t LinkFrames::WriteFrame(const uint8_t* body, uint32_t length) {
-    if (length > kFrameBodyMax) return kPacketSendError;
+int32_t LinkFrames::WriteFrame(const uint8_t* body, uint32_t length) {
+    if (length > kFrameBodyMax) return APP_PACKET_SEND_ERROR;
     uint8_t wire[kFrameWireMax];
     uint32_t n = 0;
     wire[n++] = kFrameStart;
@@ -53,29 +54,29 @@ uint32_t LinkFrames::WriteFrame(const uint8_t* body, uint32_t length) {
     }
     int32_t r = link->Send(wire, n);
     if (trace) trace->FrameSent(body, length, r < 0 ? static_cast<uint32_t>(-r) : 0u);
-    return r < 0 ? static_cast<uint32_t>(-r) : 0u;
+    return r < 0 ? r : 0;
 }
 
-uint32_t LinkFrames::SendUnnumbered(uint8_t control) {
+int32_t LinkFrames::SendUnnumbered(uint8_t control) {
     recvSeq = 0;
     sendSeq = 0;
     uint8_t body[kFrameHead] = {deviceAddress, kPrimaryAddress, control};
     PutCrc(body + 3, Crc16(body, 3));
-    uint32_t r = WriteFrame(body, kFrameHead);
+    int32_t r = WriteFrame(body, kFrameHead);
     lastSent = r ? kLastSendFailed : control;
     return r;
 }
 
-uint32_t LinkFrames::SendSupervisory(uint8_t control) {
+int32_t LinkFrames::SendSupervisory(uint8_t control) {
     uint8_t body[kFrameHead] = {deviceAddress, kPrimaryAddress,
                                 SupervisoryControl(control, recvSeq)};
     PutCrc(body + 3, Crc16(body, 3));
-    uint32_t r = WriteFrame(body, kFrameHead);
+    int32_t r = WriteFrame(body, kFrameHead);
     lastSent = r ? kLastSendFailed : control;
     return r;
 }
 
-uint32_t LinkFrames::SendInformation(const uint8_t* data, uint32_t available, uint32_t& piece) {
+int32_t LinkFrames::SendInformation(const uint8_t* data, uint32_t available, uint32_t& piece) {
     uint32_t n = available < kFrameDataMax ? available : kFrameDataMax;
     uint8_t body[kFrameBodyMax];
     body[0] = deviceAddress;
@@ -99,7 +100,7 @@ uint32_t LinkFrames::SendInformation(const uint8_t* data, uint32_t available, ui
         body[3] = static_cast<uint8_t>(n + 1);
     }
     PutCrc(body + n + 4, crc);
-    uint32_t r = WriteFrame(body, n + 6);
+    int32_t r = WriteFrame(body, n + 6);
     if (r) {
         lastSent = kLastSendFailed;
         return r;
@@ -109,10 +110,10 @@ uint32_t LinkFrames::SendInformation(const uint8_t* data, uint32_t available, ui
     return 0;
 }
 
-uint32_t LinkFrames::ReceiveBytes(uint32_t start, uint32_t count, uint32_t timeLimit,
+int32_t LinkFrames::ReceiveBytes(uint32_t start, uint32_t count, uint32_t timeLimit,
                                   uint32_t& stored) {
     stored = 0;
-    if (start + count > kFrameBodyMax) return kPacketReceiveError;
+    if (start + count > kFrameBodyMax) return APP_PACKET_RECEIVE_ERROR;
     const uint32_t t0 = TickCount();
     // Never ask the driver for more raw bytes than the rest of this frame can
     // hold, so that bytes of a following frame stay where they are.
@@ -170,7 +171,7 @@ uint32_t LinkFrames::ReceiveBytes(uint32_t start, uint32_t count, uint32_t timeL
         uint32_t waiting = link->BytesAvailable();
         uint32_t wanted = budget - stored;
         if (waiting > 0) consume(read(waiting < wanted ? waiting : wanted));
-        return kPacketTimeout;
+        return APP_PACKET_TIMEOUT;
     };
     auto waitStep = [&]() {
         if (TickCount() - t0 > timeLimit) return false;
@@ -188,30 +189,30 @@ uint32_t LinkFrames::ReceiveBytes(uint32_t start, uint32_t count, uint32_t timeL
             if (!waitStep()) return timedOut();
             continue;
         }
-        if (!consume(got)) return kPacketReceiveError;
+        if (!consume(got)) return APP_PACKET_RECEIVE_ERROR;
     }
     return 0;
 }
 
-uint32_t LinkFrames::ReceiveFrame(uint32_t maxWait) {
+int32_t LinkFrames::ReceiveFrame(uint32_t maxWait) {
     std::memset(frameBuffer, 0, sizeof frameBuffer);
     uint32_t limit = HeadTimeLimit();
     if (limit > maxWait) limit = maxWait;
     uint32_t stored = 0;
-    uint32_t r = ReceiveBytes(0, kFrameHead, limit, stored);
+    int32_t r = ReceiveBytes(0, kFrameHead, limit, stored);
     if (r != 0 || stored < kFrameHead) {
         linkState = kLinkNothingReceived;
-        return stored == 0 ? kPacketTimeout : kPacketIncomplete;
+        return stored == 0 ? APP_PACKET_TIMEOUT : APP_PACKET_INCOMPLETE;
     }
     if (frameBuffer[0] != kPrimaryAddress || frameBuffer[1] != deviceAddress) {
         linkState = kLinkBadFrame;
-        return kPacketWrongData;
+        return APP_PACKET_WRONG_DATA;
     }
     uint8_t control = frameBuffer[2];
     if (IsInformationControl(control)) return ReceiveInformation(kFrameHead);
     if (Crc16(frameBuffer, 3) != (frameBuffer[3] | (frameBuffer[4] << 8))) {
         linkState = kLinkBadFrame;
-        return kPacketCorrupted;
+        return APP_PACKET_CORRUPTED;
     }
     if (control == kCtrlUA || control == kCtrlFRMR) {
         linkState = control;
@@ -219,7 +220,7 @@ uint32_t LinkFrames::ReceiveFrame(uint32_t maxWait) {
     }
     if (!IsSupervisoryControl(control)) {
         linkState = kLinkBadFrame;
-        return kPacketWrongData;
+        return APP_PACKET_WRONG_DATA;
     }
     linkState = control & 0x1F;
     peerAckSeq = ReceiveSequence(control);
@@ -227,17 +228,17 @@ uint32_t LinkFrames::ReceiveFrame(uint32_t maxWait) {
     return 0;
 }
 
-uint32_t LinkFrames::ReceiveInformation(uint32_t have) {
+int32_t LinkFrames::ReceiveInformation(uint32_t have) {
     uint32_t length = frameBuffer[3];
     if (length < 2 || length > kFrameDataMax + 1) {
         linkState = kLinkBadFrame;
-        return kPacketCorrupted;
+        return APP_PACKET_CORRUPTED;
     }
     const uint32_t total = length + kFrameHead;
     while (have < total) {
         uint32_t piece = total - have < 15 ? total - have : 15;
         uint32_t stored = 0;
-        uint32_t r = ReceiveBytes(have, piece, piece * byteTime, stored);
+        int32_t r = ReceiveBytes(have, piece, piece * byteTime, stored);
         if (r != 0) {
             linkState = kLinkBadFrame;
             return r;
@@ -247,7 +248,7 @@ uint32_t LinkFrames::ReceiveInformation(uint32_t have) {
     if (Crc16(frameBuffer, length + 3) !=
         (frameBuffer[length + 3] | (frameBuffer[length + 4] << 8))) {
         linkState = kLinkBadFrame;
-        return kPacketCorrupted;
+        return APP_PACKET_CORRUPTED;
     }
     linkState = kCtrlI;
     peerAckSeq = ReceiveSequence(frameBuffer[2]);

@@ -26,15 +26,8 @@ constexpr uint8_t kLinkSetUpRequested = 3;
 // lastSent after a failed send.
 constexpr uint8_t kLastSendFailed = 1;
 
-// Internal results; shown negated to the caller of the library.
-constexpr uint32_t kPacketReceiveError = 305;
-constexpr uint32_t kPacketSendError = 306;
-constexpr uint32_t kPacketTimeout = 307;
-constexpr uint32_t kPacketIncomplete = 308;
-constexpr uint32_t kPacketWrongData = 309;
-constexpr uint32_t kPacketCorrupted = 310;
-constexpr uint32_t kCanNotSendData = 625;
-
+// The frame operations return 0 or a negative library code: -305 to -310
+// for the frame itself, or what the physical link's Send returned (-625).
 struct LinkFrames {
     LinkFrames(uint8_t deviceAddress, int32_t baudRate);
 
@@ -42,25 +35,25 @@ struct LinkFrames {
     void ResetLink();
 
     // Escapes and sends one frame body of at most 256 bytes.
-    uint32_t WriteFrame(const uint8_t* body, uint32_t length);
+    int32_t WriteFrame(const uint8_t* body, uint32_t length);
     // SNRM or DISC; both sides count from 0 again.
-    uint32_t SendUnnumbered(uint8_t control);
+    int32_t SendUnnumbered(uint8_t control);
     // RR or RNR with the current V(R).
-    uint32_t SendSupervisory(uint8_t control);
+    int32_t SendSupervisory(uint8_t control);
     // The next piece of a message: data is its first byte not yet
     // acknowledged, available the bytes from there to the end. piece is set
     // to the number of data bytes that went out. A piece whose CRC would hold
     // the start byte is shortened to the first length whose CRC does not, so
     // that no doubling is needed.
-    uint32_t SendInformation(const uint8_t* data, uint32_t available, uint32_t& piece);
+    int32_t SendInformation(const uint8_t* data, uint32_t available, uint32_t& piece);
 
     // Reads body bytes into frameBuffer at start .. start + count - 1.
-    uint32_t ReceiveBytes(uint32_t start, uint32_t count, uint32_t timeLimit, uint32_t& stored);
+    int32_t ReceiveBytes(uint32_t start, uint32_t count, uint32_t timeLimit, uint32_t& stored);
     // Receives and checks one frame; sets linkState and the sequence fields.
     // maxWait caps the wait for the head (the closing exchange uses it).
-    uint32_t ReceiveFrame(uint32_t maxWait = UINT32_MAX);
+    int32_t ReceiveFrame(uint32_t maxWait = UINT32_MAX);
     // The rest of an I frame whose first `have` body bytes are in frameBuffer.
-    uint32_t ReceiveInformation(uint32_t have);
+    int32_t ReceiveInformation(uint32_t have);
 
     // The wait for the 5-byte head of a frame.
     uint32_t HeadTimeLimit() const {

@@ -61,7 +61,7 @@ struct SerialLinkState {
     // up again before the next.
     std::atomic<bool> dropRequested{false};
     std::atomic<uint8_t> keepPolling{0};
-    // Positive code of a recorded failure, 0 for none.
+    // Negative code of a recorded failure, 0 for none.
     std::atomic<int32_t> failureCode{0};
     std::atomic<bool> running{false};
     std::atomic<bool> stopRequested{false};

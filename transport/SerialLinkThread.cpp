@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "korvocomm.h"
 #include "platform/clock.h"
 #include "trace/WireTrace.h"
 #include "transport/SerialLinkState.h"
@@ -21,22 +22,20 @@ constexpr uint8_t kPollsAfterInformation = 255;
 // The closing DISC waits this long at most for its UA, whatever the
 // transfer time, so that Close stays well within its wait.
 constexpr uint32_t kClosingWait = 250;
-constexpr uint32_t kThreadTerminated = 105;
-constexpr uint32_t kThreadError = 601;
 
 class LinkLoop {
 public:
     explicit LinkLoop(SerialLinkState& state) : s(state), f(state.frames) {}
-    uint32_t Run();
+    int32_t Run();
 
 private:
-    uint32_t NextStep();
-    uint32_t Poll();
-    uint32_t PollOrRepeat();
-    uint32_t SendNextPiece();
-    uint32_t OnInformation();
-    uint32_t OnSupervisory();
-    void Bookkeeping(uint32_t result);
+    int32_t NextStep();
+    int32_t Poll();
+    int32_t PollOrRepeat();
+    int32_t SendNextPiece();
+    int32_t OnInformation();
+    int32_t OnSupervisory();
+    void Bookkeeping(int32_t result);
 
     SerialLinkState& s;
     LinkFrames& f;
@@ -50,7 +49,7 @@ private:
     bool afterInformation = false;
 };
 
-uint32_t LinkLoop::Poll() {
+int32_t LinkLoop::Poll() {
     // Fewer than one frame's data free: ask the printer to hold back.
     uint32_t waiting = s.rxLength.load();
     return f.SendSupervisory(waiting + kFrameDataMax > SerialLinkState::kBufferSize ? kCtrlRNR
@@ -62,17 +61,17 @@ uint32_t LinkLoop::Poll() {
 // poll for the sign that its acknowledgement of the piece arrived, and would
 // take the piece sent again after a new set-up for a new request. The piece
 // carries N(R) as the poll would.
-uint32_t LinkLoop::PollOrRepeat() {
+int32_t LinkLoop::PollOrRepeat() {
     if (s.txLength.load() != 0 && s.txAcked.load() != s.txPendingEnd.load()) return SendNextPiece();
     return Poll();
 }
 
-uint32_t LinkLoop::SendNextPiece() {
+int32_t LinkLoop::SendNextPiece() {
     uint32_t acked = s.txAcked.load();
     uint32_t length = s.txLength.load();
     if (length <= acked) return Poll();
     uint32_t piece = 0;
-    uint32_t r = f.SendInformation(s.txBuffer + acked, length - acked, piece);
+    int32_t r = f.SendInformation(s.txBuffer + acked, length - acked, piece);
     if (r == 0) {
         s.txPendingEnd.store(acked + piece);
         s.keepPolling.store(kPollsAfterInformation);
@@ -80,7 +79,7 @@ uint32_t LinkLoop::SendNextPiece() {
     return r;
 }
 
-uint32_t LinkLoop::OnInformation() {
+int32_t LinkLoop::OnInformation() {
     f.peerReady = false;
     if (f.peerSendSeq == f.recvSeq) {
         uint32_t length = f.frameBuffer[3];
@@ -98,22 +97,22 @@ uint32_t LinkLoop::OnInformation() {
             // A frame that does not fit stays unacknowledged; the printer
             // sends it again once there is room.
             if (stored) {
-                f.recvSeq = (f.recvSeq + 1) & 7;
+                f.recvSeq = NextSequence(f.recvSeq);
                 s.keepPolling.store(kPollsAfterData);
             }
         }
         return PollOrRepeat();
     }
     // The printer repeated the frame already taken: acknowledge it again.
-    if (f.peerSendSeq == ((f.recvSeq + 7) & 7)) return PollOrRepeat();
+    if (f.peerSendSeq == PreviousSequence(f.recvSeq)) return PollOrRepeat();
     return f.SendUnnumbered(kCtrlDISC);
 }
 
-uint32_t LinkLoop::OnSupervisory() {
+int32_t LinkLoop::OnSupervisory() {
     f.peerReady = f.linkState == kCtrlRR;
     bool advanced = false;
     if (f.peerAckSeq != f.sendSeq) {
-        f.sendSeq = (f.sendSeq + 1) & 7;
+        f.sendSeq = NextSequence(f.sendSeq);
         if (f.peerAckSeq != f.sendSeq) return f.SendUnnumbered(kCtrlDISC);
         advanced = true;
     }
@@ -136,7 +135,7 @@ uint32_t LinkLoop::OnSupervisory() {
     return PollOrRepeat();
 }
 
-uint32_t LinkLoop::NextStep() {
+int32_t LinkLoop::NextStep() {
     switch (f.linkState) {
     case kLinkNotSetUp:
     case kLinkSetUpRequested:
@@ -176,7 +175,7 @@ uint32_t LinkLoop::NextStep() {
     }
 }
 
-void LinkLoop::Bookkeeping(uint32_t result) {
+void LinkLoop::Bookkeeping(int32_t result) {
     if (result == 0) {
         resetDone = false;
         failedPasses = 0;
@@ -184,7 +183,7 @@ void LinkLoop::Bookkeeping(uint32_t result) {
         return;
     }
     bool setUpFrame = f.lastSent == kCtrlDISC || f.lastSent == kCtrlSNRM;
-    if (result == kPacketTimeout && !setUpFrame) {
+    if (result == APP_PACKET_TIMEOUT && !setUpFrame) {
         if (++timeouts >= kTimeoutsBeforeReset && !resetDone) {
             resetDone = true;
             failedPasses = 0;
@@ -197,7 +196,7 @@ void LinkLoop::Bookkeeping(uint32_t result) {
     if (++failedPasses > kFailedPassesAllowed) {
         s.link->PurgeReceive();
         s.pollRequested.store(false);
-        s.failureCode.store(static_cast<int32_t>(result));
+        s.failureCode.store(result);
         f.linkState = kLinkSetUpRequested;
         s.ClearTransmit();
         afterInformation = false;
@@ -206,17 +205,17 @@ void LinkLoop::Bookkeeping(uint32_t result) {
     }
 }
 
-uint32_t LinkLoop::Run() {
+int32_t LinkLoop::Run() {
     s.link = s.factory ? s.factory(s.portName, static_cast<uint32_t>(s.baudRate)) : nullptr;
-    if (!s.link) return kThreadError;
+    if (!s.link) return APP_COMM_THREAD_ERROR;
     int32_t opened = s.link->Open();
-    if (opened != 0) return static_cast<uint32_t>(opened < 0 ? -opened : opened);
+    if (opened != 0) return opened;
     f.link = s.link.get();
     f.cancel = &s.stopRequested;
     f.ResetLink();
     s.running.store(true);
 
-    uint32_t result = 0;
+    int32_t result = 0;
     for (;;) {
         if (s.dropRequested.load()) {
             if (s.txLength.load() != 0) {
@@ -258,8 +257,8 @@ uint32_t LinkLoop::Run() {
                 }
             } else {
                 // A time-out inside the rest of an I frame.
-                if (f.linkState == kLinkBadFrame && result == kPacketTimeout)
-                    result = kPacketIncomplete;
+                if (f.linkState == kLinkBadFrame && result == APP_PACKET_TIMEOUT)
+                    result = APP_PACKET_INCOMPLETE;
                 rnrCount = 0;
                 afterInformation = false;
             }
@@ -282,7 +281,7 @@ uint32_t LinkLoop::Run() {
 
     f.cancel = nullptr;
     if (f.SendUnnumbered(kCtrlDISC) == 0) {
-        uint32_t closing = f.ReceiveFrame(kClosingWait);
+        int32_t closing = f.ReceiveFrame(kClosingWait);
         if (f.trace) f.trace->FrameReceived(f.frameBuffer, closing);
     }
     return result;
@@ -294,12 +293,12 @@ void RunLinkThread(void* argument) {
     std::unique_ptr<std::shared_ptr<SerialLinkState>> holder(
         static_cast<std::shared_ptr<SerialLinkState>*>(argument));
     SerialLinkState& s = **holder;
-    uint32_t result = 0;
+    int32_t result = 0;
     try {
         LinkLoop loop(s);
         result = loop.Run();
     } catch (...) {
-        result = kThreadTerminated;
+        result = APP_TERMINATED;
     }
     try {
         if (s.link) {
@@ -309,7 +308,7 @@ void RunLinkThread(void* argument) {
         }
     } catch (...) {
     }
-    s.failureCode.store(static_cast<int32_t>(result));
+    s.failureCode.store(result);
     s.running.store(false);
 }
 

@@ -1,6 +1,6 @@
 // POSIX files with Windows error numbers. Share modes have no counterpart
-// here; what the callers rely on (a missing file is created, an existing one
-// reports 183, a directory cannot be opened as a file) is reproduced.
+// here; what the callers rely on (a missing file is created, a directory
+// cannot be opened as a file) is reproduced.
 #include "platform/file.h"
 
 #include <cerrno>
@@ -16,8 +16,6 @@
 namespace korvo::os {
 
 namespace {
-
-thread_local uint32_t t_lastError = 0;
 
 uint32_t MapErrno(int e) {
     // Windows refuses to open a folder as a file with "access denied".
@@ -42,25 +40,10 @@ int Fd(FileHandle file) {
     return static_cast<int>(file);
 }
 
-bool Fail(int e) {
-    t_lastError = MapErrno(e);
-    return false;
-}
-
-bool Succeed() {
-    t_lastError = 0;
-    return true;
-}
-
 // A folder opens fine for reading here, but never as a file on Windows.
-FileHandle RefuseFolder(int fd) {
+bool IsFolder(int fd) {
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        close(fd);
-        t_lastError = kErrorAccessDenied;
-        return kNoFile;
-    }
-    return fd;
+    return fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace
@@ -69,145 +52,137 @@ bool IsFileHandleValid(FileHandle file) {
     return file >= 0 && file <= INT32_MAX;
 }
 
-FileHandle OpenFileForReading(const char* path, bool /*shareDelete*/) {
-    if (!path) {
-        t_lastError = kErrorInvalidParameter;
-        return kNoFile;
-    }
+uint32_t OpenFileForReading(const char* path, bool /*shareDelete*/, FileHandle& file) {
+    file = kNoFile;
+    if (!path) return kErrorInvalidParameter;
     int fd;
     do {
         fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        t_lastError = OpenError(path, errno);
-        return kNoFile;
+    if (fd < 0) return OpenError(path, errno);
+    if (IsFolder(fd)) {
+        close(fd);
+        return kErrorAccessDenied;
     }
-    if (RefuseFolder(fd) == kNoFile) return kNoFile;
-    t_lastError = 0;
-    return fd;
+    file = fd;
+    return 0;
 }
 
-FileHandle OpenFileAlways(const char* path) {
-    if (!path) {
-        t_lastError = kErrorInvalidParameter;
-        return kNoFile;
-    }
-    // Open an existing file first, so that its existence can be reported the
-    // way Windows does; create it exclusively otherwise, and start over when
-    // someone else created it in between.
+uint32_t OpenFileAlways(const char* path, FileHandle& file) {
+    file = kNoFile;
+    if (!path) return kErrorInvalidParameter;
+    // Open an existing file first; create it exclusively otherwise, and start
+    // over when someone else created it in between.
     for (;;) {
         int fd = open(path, O_RDWR | O_CLOEXEC | O_NOCTTY);
         if (fd >= 0) {
-            t_lastError = kErrorAlreadyExists;
-            return fd;
+            file = fd;
+            return 0;
         }
         if (errno == EINTR) continue;
-        if (errno != ENOENT) {
-            t_lastError = OpenError(path, errno);
-            return kNoFile;
-        }
+        if (errno != ENOENT) return OpenError(path, errno);
         fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd >= 0) {
-            t_lastError = 0;
-            return fd;
+            file = fd;
+            return 0;
         }
         if (errno == EEXIST || errno == EINTR) continue;
-        t_lastError = OpenError(path, errno);
-        return kNoFile;
+        return OpenError(path, errno);
     }
 }
 
-bool CloseFile(FileHandle file) {
-    if (!IsFileHandleValid(file)) return Fail(EBADF);
-    // The descriptor is gone after close() even when it reports EINTR.
-    if (close(Fd(file)) != 0 && errno != EINTR) return Fail(errno);
-    return Succeed();
+uint32_t CreateNewFile(const char* path, FileHandle& file) {
+    file = kNoFile;
+    if (!path) return kErrorInvalidParameter;
+    for (;;) {
+        int fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0) {
+            file = fd;
+            return 0;
+        }
+        if (errno == EINTR) continue;
+        return errno == EEXIST ? kErrorFileExists : OpenError(path, errno);
+    }
 }
 
-bool ReadFromFile(FileHandle file, void* buffer, uint32_t length, uint32_t& done) {
+uint32_t CloseFile(FileHandle file) {
+    if (!IsFileHandleValid(file)) return MapErrno(EBADF);
+    // The descriptor is gone after close() even when it reports EINTR.
+    if (close(Fd(file)) != 0 && errno != EINTR) return MapErrno(errno);
+    return 0;
+}
+
+uint32_t ReadFromFile(FileHandle file, void* buffer, uint32_t length, uint32_t& done) {
     done = 0;
-    if (!IsFileHandleValid(file)) return Fail(EBADF);
+    if (!IsFileHandleValid(file)) return MapErrno(EBADF);
     char* p = static_cast<char*>(buffer);
     while (done < length) {
         ssize_t n = read(Fd(file), p + done, length - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return Fail(errno);
+            return MapErrno(errno);
         }
         if (n == 0) break;
         done += static_cast<uint32_t>(n);
     }
-    return Succeed();
+    return 0;
 }
 
-bool WriteToFile(FileHandle file, const void* buffer, uint32_t length, uint32_t& done) {
+uint32_t WriteToFile(FileHandle file, const void* buffer, uint32_t length, uint32_t& done) {
     done = 0;
-    if (!IsFileHandleValid(file)) return Fail(EBADF);
+    if (!IsFileHandleValid(file)) return MapErrno(EBADF);
     const char* p = static_cast<const char*>(buffer);
     while (done < length) {
         ssize_t n = write(Fd(file), p + done, length - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             // An open descriptor that refuses writing was opened for reading.
-            return Fail(errno == EBADF ? EACCES : errno);
+            return MapErrno(errno == EBADF ? EACCES : errno);
         }
         done += static_cast<uint32_t>(n);
     }
-    return Succeed();
+    return 0;
 }
 
-bool GetFileSize64(FileHandle file, uint64_t& size) {
+uint32_t GetFileSize64(FileHandle file, uint64_t& size) {
     size = 0;
-    if (!IsFileHandleValid(file)) return Fail(EBADF);
+    if (!IsFileHandleValid(file)) return MapErrno(EBADF);
     struct stat st {};
-    if (fstat(Fd(file), &st) != 0) return Fail(errno);
+    if (fstat(Fd(file), &st) != 0) return MapErrno(errno);
     size = static_cast<uint64_t>(st.st_size);
-    return Succeed();
+    return 0;
 }
 
-uint32_t MoveFilePointer(FileHandle file, int32_t distance, int origin) {
-    if (!IsFileHandleValid(file)) {
-        Fail(EBADF);
-        return kInvalidFilePosition;
-    }
+uint32_t MoveFilePointer(FileHandle file, int32_t distance, int origin, uint32_t& position) {
+    position = kInvalidFilePosition;
+    if (!IsFileHandleValid(file)) return MapErrno(EBADF);
     int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;
     off_t pos = lseek(Fd(file), static_cast<off_t>(distance), whence);
-    if (pos < 0) {
-        t_lastError = errno == EINVAL ? kErrorNegativeSeek : MapErrno(errno);
-        return kInvalidFilePosition;
-    }
-    t_lastError = 0;
-    return static_cast<uint32_t>(static_cast<uint64_t>(pos) & 0xFFFFFFFFu);
+    if (pos < 0) return errno == EINVAL ? kErrorNegativeSeek : MapErrno(errno);
+    position = static_cast<uint32_t>(static_cast<uint64_t>(pos) & 0xFFFFFFFFu);
+    return 0;
 }
 
-bool FlushFile(FileHandle file) {
-    if (!IsFileHandleValid(file)) return Fail(EBADF);
+uint32_t FlushFile(FileHandle file) {
+    if (!IsFileHandleValid(file)) return MapErrno(EBADF);
     // Windows refuses to flush a handle that cannot write.
     int mode = fcntl(Fd(file), F_GETFL);
-    if (mode < 0) return Fail(errno);
-    if ((mode & O_ACCMODE) == O_RDONLY) return Fail(EACCES);
-    if (fsync(Fd(file)) != 0) return Fail(errno);
-    return Succeed();
+    if (mode < 0) return MapErrno(errno);
+    if ((mode & O_ACCMODE) == O_RDONLY) return MapErrno(EACCES);
+    if (fsync(Fd(file)) != 0) return MapErrno(errno);
+    return 0;
 }
 
-bool SetEndOfFileHere(FileHandle file) {
-    if (!IsFileHandleValid(file)) return Fail(EBADF);
+uint32_t SetEndOfFileHere(FileHandle file) {
+    if (!IsFileHandleValid(file)) return MapErrno(EBADF);
     off_t pos = lseek(Fd(file), 0, SEEK_CUR);
-    if (pos < 0) return Fail(errno);
+    if (pos < 0) return MapErrno(errno);
     int r;
     do {
         r = ftruncate(Fd(file), pos);
     } while (r != 0 && errno == EINTR);
-    if (r != 0) return Fail(errno == EBADF || errno == EINVAL ? EACCES : errno);
-    return Succeed();
-}
-
-uint32_t LastFileError() {
-    return t_lastError;
-}
-
-void SetLastFileError(uint32_t error) {
-    t_lastError = error;
+    if (r != 0) return MapErrno(errno == EBADF || errno == EINVAL ? EACCES : errno);
+    return 0;
 }
 
 } // namespace korvo::os

@@ -32,8 +32,6 @@ Port* ToPort(SerialHandle h) {
     return IsSerialOpen(h) ? static_cast<Port*>(h) : nullptr;
 }
 
-constexpr char kDevicePrefix[] = "\\\\.\\";
-
 struct SpeedName {
     uint32_t baud;
     speed_t constant;
@@ -94,27 +92,23 @@ uint32_t DeviceError(int error) {
 
 } // namespace
 
-bool SerialSystemPath(const char* devicePath, char* out, uint32_t capacity) {
-    if (!devicePath || !out || capacity == 0) return false;
+bool SerialSystemPath(const char* portName, char* out, uint32_t capacity) {
+    if (!portName || !out || capacity == 0) return false;
+    unsigned n = ComNumber(portName);
+    if (n == 0) return false;
     int written;
-    if (std::strncmp(devicePath, kDevicePrefix, sizeof kDevicePrefix - 1) != 0) {
-        written = std::snprintf(out, capacity, "%s", devicePath);
-    } else {
-        unsigned n = ComNumber(devicePath + sizeof kDevicePrefix - 1);
-        if (n == 0) return false;
-        const char* dir = std::getenv("KORVOCOMM_PORTS");
-        if (dir && *dir && IsDirectory(dir))
-            written = std::snprintf(out, capacity, "%s/com%u", dir, n);
-        else
-            written = std::snprintf(out, capacity, "/dev/ttyS%u", n - 1);
-    }
+    const char* dir = std::getenv("KORVOCOMM_PORTS");
+    if (dir && *dir && IsDirectory(dir))
+        written = std::snprintf(out, capacity, "%s/com%u", dir, n);
+    else
+        written = std::snprintf(out, capacity, "/dev/ttyS%u", n - 1);
     return written >= 0 && static_cast<uint32_t>(written) < capacity;
 }
 
-uint32_t SerialOpen(const char* devicePath, SerialHandle& handle) {
+uint32_t SerialOpen(const char* portName, SerialHandle& handle) {
     handle = NoSerialHandle();
     char path[4096];
-    if (!SerialSystemPath(devicePath, path, sizeof path)) return kErrorFileNotFound;
+    if (!SerialSystemPath(portName, path, sizeof path)) return kErrorFileNotFound;
 
     // No controlling terminal: a port must never take over the process's
     // job control. Non-blocking: the open must not wait for a carrier, and

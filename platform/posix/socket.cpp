@@ -18,11 +18,9 @@ namespace korvo::os {
 
 namespace {
 
-thread_local int32_t t_lastError = 0;
-
-// Records the WinSock number of errno for LastSocketError.
-void RecordErrno() {
-    t_lastError = SocketErrorFromErrno(errno);
+// The WinSock number of errno, right after a failed call.
+int32_t ErrnoError() {
+    return SocketErrorFromErrno(errno);
 }
 
 int Fd(SocketHandle socket) {
@@ -65,17 +63,17 @@ bool ReadPart(const char*& p, uint32_t& value) {
     return true;
 }
 
-int32_t Receive(SocketHandle socket, void* buffer, uint32_t capacity, int flags) {
+int32_t Receive(SocketHandle socket, void* buffer, uint32_t capacity, int flags,
+                uint32_t& done) {
+    done = 0;
     if (capacity > INT32_MAX) capacity = INT32_MAX;
     ssize_t n;
     do {
         n = ::recv(Fd(socket), buffer, capacity, flags);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        RecordErrno();
-        return -1;
-    }
-    return static_cast<int32_t>(n);
+    if (n < 0) return ErrnoError();
+    done = static_cast<uint32_t>(n);
+    return 0;
 }
 
 } // namespace
@@ -96,10 +94,7 @@ int32_t ResolveAddress(const char* host, const char* service, ResolvedAddress** 
     addrinfo* result = nullptr;
     errno = 0;
     int rc = getaddrinfo(host, service, &hints, &result);
-    if (rc != 0) {
-        t_lastError = SocketErrorFromResolver(rc, errno);
-        return t_lastError;
-    }
+    if (rc != 0) return SocketErrorFromResolver(rc, errno);
     *list = reinterpret_cast<ResolvedAddress*>(result);
     return 0;
 }
@@ -112,119 +107,89 @@ void FreeAddressList(ResolvedAddress* list) {
     if (list) freeaddrinfo(reinterpret_cast<addrinfo*>(list));
 }
 
-SocketHandle SocketCreate(const ResolvedAddress* entry) {
+int32_t SocketCreate(const ResolvedAddress* entry, SocketHandle& socket) {
     const addrinfo* ai = Info(entry);
     // Close-on-exec: a program the application starts must not inherit the
     // printer connection.
     int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
     if (fd < 0) {
-        RecordErrno();
-        return kInvalidSocket;
+        socket = kInvalidSocket;
+        return ErrnoError();
     }
-    return static_cast<SocketHandle>(fd);
+    socket = static_cast<SocketHandle>(fd);
+    return 0;
 }
 
-bool SocketConnect(SocketHandle socket, const ResolvedAddress* entry) {
+int32_t SocketConnect(SocketHandle socket, const ResolvedAddress* entry) {
     const addrinfo* ai = Info(entry);
     int rc;
     do {
         rc = ::connect(Fd(socket), ai->ai_addr, ai->ai_addrlen);
     } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        // An interrupted connect goes on in the background; wait for its end.
-        if (errno == EALREADY || errno == EINPROGRESS) {
-            pollfd p{Fd(socket), POLLOUT, 0};
-            while (poll(&p, 1, -1) < 0 && errno == EINTR) {
-            }
-            int err = 0;
-            socklen_t len = sizeof err;
-            getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &err, &len);
-            if (err == 0) return true;
-            errno = err;
+    if (rc == 0) return 0;
+    // An interrupted connect goes on in the background; wait for its end.
+    if (errno == EALREADY || errno == EINPROGRESS) {
+        pollfd p{Fd(socket), POLLOUT, 0};
+        while (poll(&p, 1, -1) < 0 && errno == EINTR) {
         }
-        RecordErrno();
-        return false;
+        int err = 0;
+        socklen_t len = sizeof err;
+        getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &err, &len);
+        if (err == 0) return 0;
+        errno = err;
     }
-    return true;
+    return ErrnoError();
 }
 
-bool SocketSetNonBlocking(SocketHandle socket, bool nonBlocking) {
+int32_t SocketSetNonBlocking(SocketHandle socket, bool nonBlocking) {
     int flags = fcntl(Fd(socket), F_GETFL);
-    if (flags < 0) {
-        RecordErrno();
-        return false;
-    }
+    if (flags < 0) return ErrnoError();
     flags = nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-    if (fcntl(Fd(socket), F_SETFL, flags) != 0) {
-        RecordErrno();
-        return false;
-    }
-    return true;
+    if (fcntl(Fd(socket), F_SETFL, flags) != 0) return ErrnoError();
+    return 0;
 }
 
-int32_t SocketSend(SocketHandle socket, const void* data, uint32_t length) {
+int32_t SocketSend(SocketHandle socket, const void* data, uint32_t length, uint32_t& done) {
+    done = 0;
     if (length > INT32_MAX) length = INT32_MAX;
     ssize_t n;
     do {
         // A peer that has gone must give an error, not SIGPIPE.
         n = ::send(Fd(socket), data, length, MSG_NOSIGNAL);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        RecordErrno();
-        return -1;
-    }
-    return static_cast<int32_t>(n);
+    if (n < 0) return ErrnoError();
+    done = static_cast<uint32_t>(n);
+    return 0;
 }
 
-int32_t SocketRecv(SocketHandle socket, void* buffer, uint32_t capacity) {
-    return Receive(socket, buffer, capacity, 0);
+int32_t SocketRecv(SocketHandle socket, void* buffer, uint32_t capacity, uint32_t& done) {
+    return Receive(socket, buffer, capacity, 0, done);
 }
 
-int32_t SocketPeek(SocketHandle socket, void* buffer, uint32_t capacity) {
-    return Receive(socket, buffer, capacity, MSG_PEEK);
+int32_t SocketPeek(SocketHandle socket, void* buffer, uint32_t capacity, uint32_t& done) {
+    return Receive(socket, buffer, capacity, MSG_PEEK, done);
 }
 
-bool SocketShutdown(SocketHandle socket) {
-    if (::shutdown(Fd(socket), SHUT_RDWR) != 0) {
-        RecordErrno();
-        return false;
-    }
-    return true;
+int32_t SocketShutdown(SocketHandle socket) {
+    return ::shutdown(Fd(socket), SHUT_RDWR) == 0 ? 0 : ErrnoError();
 }
 
-bool SocketClose(SocketHandle socket) {
+int32_t SocketClose(SocketHandle socket) {
     // No retry on EINTR: the descriptor is released either way.
-    if (::close(Fd(socket)) != 0) {
-        RecordErrno();
-        return false;
-    }
-    return true;
+    return ::close(Fd(socket)) == 0 ? 0 : ErrnoError();
 }
 
-int SocketWaitWritable(SocketHandle socket, uint32_t timeoutMs) {
+int32_t SocketWaitWritable(SocketHandle socket, uint32_t timeoutMs, bool& writable) {
+    writable = false;
     pollfd p{Fd(socket), POLLOUT, 0};
     int timeout = timeoutMs > INT32_MAX ? INT32_MAX : static_cast<int>(timeoutMs);
     int rc = poll(&p, 1, timeout);
-    if (rc < 0) {
-        if (errno == EINTR) return 0;
-        RecordErrno();
-        return -1;
-    }
+    if (rc < 0) return errno == EINTR ? 0 : ErrnoError();
     if (rc == 0) return 0;
-    if (p.revents & POLLNVAL) {
-        t_lastError = kWsaENotSock;
-        return -1;
-    }
+    if (p.revents & POLLNVAL) return kWsaENotSock;
     // An error or hang-up is "writable" too: the next send reports it.
-    return 1;
-}
-
-int32_t LastSocketError() {
-    return t_lastError;
-}
-
-int32_t LastSystemError() {
-    return t_lastError;
+    writable = true;
+    return 0;
 }
 
 bool ParseIPv4WithPort(const char* text, uint16_t& port) {

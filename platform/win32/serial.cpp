@@ -15,19 +15,27 @@ HANDLE ToHandle(SerialHandle h) {
     return static_cast<HANDLE>(h);
 }
 
+// Every port by its device name, COM10 and above included.
+constexpr char kDevicePrefix[] = "\\\\.\\";
+
 } // namespace
 
-bool SerialSystemPath(const char* devicePath, char* out, uint32_t capacity) {
-    if (!devicePath || !out || capacity == 0) return false;
-    size_t length = std::strlen(devicePath);
-    if (length >= capacity) return false;
-    std::memcpy(out, devicePath, length + 1);
+bool SerialSystemPath(const char* portName, char* out, uint32_t capacity) {
+    if (!portName || !out || capacity == 0) return false;
+    size_t prefix = sizeof kDevicePrefix - 1;
+    size_t length = std::strlen(portName);
+    if (prefix + length >= capacity) return false;
+    std::memcpy(out, kDevicePrefix, prefix);
+    std::memcpy(out + prefix, portName, length + 1);
     return true;
 }
 
-uint32_t SerialOpen(const char* devicePath, SerialHandle& handle) {
+uint32_t SerialOpen(const char* portName, SerialHandle& handle) {
+    handle = NoSerialHandle();
+    char path[sizeof kDevicePrefix - 1 + kSerialPortNameSize];
+    if (!SerialSystemPath(portName, path, sizeof path)) return kErrorFileNotFound;
     // Share mode 0: nobody else may open the port while we hold it.
-    HANDLE h = CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     DWORD error = GetLastError();
     if (h == INVALID_HANDLE_VALUE || h == nullptr) {

@@ -4,8 +4,6 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <windows.h>
-
 namespace korvo::os {
 
 namespace {
@@ -20,6 +18,17 @@ const ADDRINFOA* Info(const ResolvedAddress* entry) {
 
 int Clamp(uint32_t length) {
     return length > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(length);
+}
+
+// 0, or the error of the call that just returned SOCKET_ERROR.
+int32_t Result(int rc) {
+    return rc == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
+// A byte count or SOCKET_ERROR, as send and recv give it.
+int32_t Count(int n, uint32_t& done) {
+    done = n == SOCKET_ERROR ? 0 : static_cast<uint32_t>(n);
+    return Result(n);
 }
 
 } // namespace
@@ -60,66 +69,61 @@ void FreeAddressList(ResolvedAddress* list) {
     if (list) freeaddrinfo(reinterpret_cast<ADDRINFOA*>(list));
 }
 
-SocketHandle SocketCreate(const ResolvedAddress* entry) {
+int32_t SocketCreate(const ResolvedAddress* entry, SocketHandle& socket) {
     const ADDRINFOA* ai = Info(entry);
     SOCKET s = ::socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
-    return s == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(s);
+    if (s == INVALID_SOCKET) {
+        socket = kInvalidSocket;
+        return WSAGetLastError();
+    }
+    socket = static_cast<SocketHandle>(s);
+    return 0;
 }
 
-bool SocketConnect(SocketHandle socket, const ResolvedAddress* entry) {
+int32_t SocketConnect(SocketHandle socket, const ResolvedAddress* entry) {
     const ADDRINFOA* ai = Info(entry);
-    return ::connect(Sock(socket), ai->ai_addr, static_cast<int>(ai->ai_addrlen)) == 0;
+    return Result(::connect(Sock(socket), ai->ai_addr, static_cast<int>(ai->ai_addrlen)));
 }
 
-bool SocketSetNonBlocking(SocketHandle socket, bool nonBlocking) {
+int32_t SocketSetNonBlocking(SocketHandle socket, bool nonBlocking) {
     u_long mode = nonBlocking ? 1 : 0;
-    return ioctlsocket(Sock(socket), FIONBIO, &mode) == 0;
+    return Result(ioctlsocket(Sock(socket), FIONBIO, &mode));
 }
 
-int32_t SocketSend(SocketHandle socket, const void* data, uint32_t length) {
-    int n = ::send(Sock(socket), static_cast<const char*>(data), Clamp(length), 0);
-    return n == SOCKET_ERROR ? -1 : n;
+int32_t SocketSend(SocketHandle socket, const void* data, uint32_t length, uint32_t& done) {
+    return Count(::send(Sock(socket), static_cast<const char*>(data), Clamp(length), 0), done);
 }
 
-int32_t SocketRecv(SocketHandle socket, void* buffer, uint32_t capacity) {
-    int n = ::recv(Sock(socket), static_cast<char*>(buffer), Clamp(capacity), 0);
-    return n == SOCKET_ERROR ? -1 : n;
+int32_t SocketRecv(SocketHandle socket, void* buffer, uint32_t capacity, uint32_t& done) {
+    return Count(::recv(Sock(socket), static_cast<char*>(buffer), Clamp(capacity), 0), done);
 }
 
-int32_t SocketPeek(SocketHandle socket, void* buffer, uint32_t capacity) {
-    int n = ::recv(Sock(socket), static_cast<char*>(buffer), Clamp(capacity), MSG_PEEK);
-    return n == SOCKET_ERROR ? -1 : n;
+int32_t SocketPeek(SocketHandle socket, void* buffer, uint32_t capacity, uint32_t& done) {
+    return Count(::recv(Sock(socket), static_cast<char*>(buffer), Clamp(capacity), MSG_PEEK),
+                 done);
 }
 
-bool SocketShutdown(SocketHandle socket) {
-    return ::shutdown(Sock(socket), SD_BOTH) == 0;
+int32_t SocketShutdown(SocketHandle socket) {
+    return Result(::shutdown(Sock(socket), SD_BOTH));
 }
 
-bool SocketClose(SocketHandle socket) {
-    return closesocket(Sock(socket)) == 0;
+int32_t SocketClose(SocketHandle socket) {
+    return Result(closesocket(Sock(socket)));
 }
 
-int SocketWaitWritable(SocketHandle socket, uint32_t timeoutMs) {
-    fd_set writable;
+int32_t SocketWaitWritable(SocketHandle socket, uint32_t timeoutMs, bool& writable) {
+    fd_set ready;
     fd_set failed;
-    FD_ZERO(&writable);
+    FD_ZERO(&ready);
     FD_ZERO(&failed);
-    FD_SET(Sock(socket), &writable);
+    FD_SET(Sock(socket), &ready);
     FD_SET(Sock(socket), &failed);
     timeval tv;
     tv.tv_sec = static_cast<long>(timeoutMs / 1000);
     tv.tv_usec = static_cast<long>(timeoutMs % 1000) * 1000;
-    int rc = select(0, nullptr, &writable, &failed, &tv);
-    if (rc == SOCKET_ERROR) return -1;
-    return rc > 0 ? 1 : 0;
-}
-
-int32_t LastSocketError() {
-    return WSAGetLastError();
-}
-
-int32_t LastSystemError() {
-    return static_cast<int32_t>(GetLastError());
+    int rc = select(0, nullptr, &ready, &failed, &tv);
+    writable = rc > 0;
+    return Result(rc);
 }
 
 bool ParseIPv4WithPort(const char* text, uint16_t& port) {

@@ -65,6 +65,11 @@ std::string Rs232FrontEnd::Details() const {
            std::to_string(options.baudRate) + " baud" + (options.throttle ? " (throttled)" : "");
 }
 
+uint32_t Rs232FrontEnd::InformationFramesReceived() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return station.InformationFramesReceived();
+}
+
 bool Rs232FrontEnd::AddFault(const char* text) {
     LinkFault f;
     if (!ParseLinkFault(text, f)) return false;

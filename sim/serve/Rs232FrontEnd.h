@@ -52,6 +52,9 @@ public:
 
     // Both may be called while serving.
     bool AddFault(const char* text);
+    // The information frames the station has taken in so far: a fault at
+    // "@i" this plus one meets the next request.
+    uint32_t InformationFramesReceived();
     void SetRecorder(Recorder recorder);
 
 private:

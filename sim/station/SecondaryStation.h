@@ -48,6 +48,7 @@ public:
     uint8_t Address() const { return address; }
     bool LinkUp() const { return linkUp; }
     uint32_t FramesReceived() const { return framesReceived; }
+    uint32_t InformationFramesReceived() const { return informationReceived; }
     // Called with each frame received (wire bytes from its start byte) and
     // each frame sent; for journals and recordings.
     std::function<void(bool fromPrimary, const std::string& wire)> observer;

@@ -19,7 +19,7 @@ namespace {
 using namespace korvo;
 using korvo::fuzz::Fail;
 
-void CheckReceived(const LinkFrames& frames, uint32_t result) {
+void CheckReceived(const LinkFrames& frames, int32_t result) {
     if (result != 0) return;
     switch (frames.linkState) {
     case kCtrlI:

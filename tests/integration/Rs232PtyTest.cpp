@@ -173,14 +173,15 @@ TEST_F(Rs232Session, EveryCommandRunsOnceThroughTheStationsFaults) {
     sim::Rs232FrontEnd* station = simulator->Rs232(0);
     ASSERT_NE(station, nullptr);
     const char* faults[] = {"lose", "crc", "addr", "frmr", "seq", "rnr:6", "silence:5", "lose:3"};
-    int n = 0;
     for (const char* fault : faults) {
-        // Triggered by the information frame that carries the next request.
+        // Triggered by the information frame that carries the next request,
+        // however many the faults before made the link send.
         std::string text = std::string("fault ") + fault;
-        std::string at = std::string(fault) + "@i" + std::to_string(2 + n++);
+        std::string at = std::string(fault) + "@i" +
+                         std::to_string(station->InformationFramesReceived() + 1);
         ASSERT_TRUE(station->AddFault(at.c_str())) << at;
-        EXPECT_GE(Show(text), 0) << fault;
-        EXPECT_EQ(Runs(text), 1) << fault;
+        EXPECT_GE(Show(text), 0) << fault << simulator->JournalText();
+        EXPECT_EQ(Runs(text), 1) << fault << simulator->JournalText();
         EXPECT_FALSE(layer.HasFailed()) << fault;
     }
 }

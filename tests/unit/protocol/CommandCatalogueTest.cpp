@@ -120,6 +120,7 @@ TEST(CommandCatalogue, EveryRowMatchesTheTable) {
         EXPECT_EQ(e.secondResponseTime, std::stoi(f[3]));
         EXPECT_EQ(Head(e.requestHead), f[4]);
         EXPECT_EQ(Head(e.responseHead), f[5]);
+        EXPECT_EQ(e.restartsPrinter, f[0] == "uF");
     }
     EXPECT_EQ(CommandCatalogue[kCommandCount].shortName, nullptr);
     EXPECT_EQ(CommandCatalogue[kCommandCount].longName, nullptr);

@@ -127,7 +127,7 @@ TEST_F(CommandSessionTest, ReceiveErrorsGive302) {
 TEST_F(CommandSessionTest, BrokenLinkEndsTheExchangeWithItsCode) {
     transport.onSend = [this](const std::string&) {
         transport.failed = true;
-        transport.failureCode = 307;
+        transport.failureCode = -307;
     };
     uint32_t before = clock.Now();
     EXPECT_EQ(Run("pXR"), -307);

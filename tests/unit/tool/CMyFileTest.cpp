@@ -49,7 +49,6 @@ TEST(CMyFileTest, OpenForWritingCreatesOrOpensWithoutError) {
     // not left behind as an error.
     ASSERT_TRUE(f.Open(name.c_str(), false));
     EXPECT_EQ(f.LastError(), 0u);
-    EXPECT_EQ(os::LastFileError(), 0u);
     EXPECT_EQ(f.GetPosition(), 0u);
     EXPECT_EQ(f.GetSize(), 5u);
     EXPECT_EQ(f.Write("J", 1), 1u);

@@ -7,6 +7,7 @@
 
 #include "ScriptedLine.h"
 #include "TestClock.h"
+#include "korvocomm.h"
 #include "transport/Crc16.h"
 #include "transport/LinkFrames.h"
 
@@ -56,23 +57,23 @@ TEST(Crc16Check, StandardCheckValueAndTable) {
 TEST_F(Frames, SetUpAndPollFramesToAddressTwo) {
     frames.sendSeq = 3;
     frames.recvSeq = 5;
-    EXPECT_EQ(frames.SendUnnumbered(kCtrlSNRM), 0u);
+    EXPECT_EQ(frames.SendUnnumbered(kCtrlSNRM), 0);
     EXPECT_EQ(LastFrame(), "AA 02 01 93 8B EE");
     EXPECT_EQ(frames.lastSent, kCtrlSNRM);
     EXPECT_EQ(frames.sendSeq, 0);
     EXPECT_EQ(frames.recvSeq, 0);
 
-    EXPECT_EQ(frames.SendUnnumbered(kCtrlDISC), 0u);
+    EXPECT_EQ(frames.SendUnnumbered(kCtrlDISC), 0);
     EXPECT_EQ(LastFrame(), "AA 02 01 53 C7 37");
 
-    EXPECT_EQ(frames.SendSupervisory(kCtrlRR), 0u);
+    EXPECT_EQ(frames.SendSupervisory(kCtrlRR), 0);
     EXPECT_EQ(LastFrame(), "AA 02 01 11 41 5F");
     EXPECT_EQ(frames.lastSent, kCtrlRR);
 
     frames.recvSeq = 1;
-    EXPECT_EQ(frames.SendSupervisory(kCtrlRR), 0u);
+    EXPECT_EQ(frames.SendSupervisory(kCtrlRR), 0);
     EXPECT_EQ(LastFrame(), "AA 02 01 31 23 7B");
-    EXPECT_EQ(frames.SendSupervisory(kCtrlRNR), 0u);
+    EXPECT_EQ(frames.SendSupervisory(kCtrlRNR), 0);
     EXPECT_EQ(frames.lastSent, kCtrlRNR);
     EXPECT_EQ(static_cast<uint8_t>(line.Frames().back()[3]), 0x35);
 }
@@ -80,7 +81,7 @@ TEST_F(Frames, SetUpAndPollFramesToAddressTwo) {
 TEST_F(Frames, InformationFrameOfTheExampleExchange) {
     const uint8_t data[] = {0x41, 0x42};
     uint32_t piece = 0;
-    EXPECT_EQ(frames.SendInformation(data, 2, piece), 0u);
+    EXPECT_EQ(frames.SendInformation(data, 2, piece), 0);
     EXPECT_EQ(LastFrame(), "AA 02 01 10 03 41 42 9D 35");
     EXPECT_EQ(piece, 2u);
     EXPECT_EQ(frames.lastSent, kCtrlI);
@@ -89,7 +90,7 @@ TEST_F(Frames, InformationFrameOfTheExampleExchange) {
 TEST_F(Frames, AddressAaIsDoubledOnTheWireAndReadBackAsOneByte) {
     LinkFrames aa(0xAA, 9600);
     aa.link = link.get();
-    EXPECT_EQ(aa.SendUnnumbered(kCtrlDISC), 0u);
+    EXPECT_EQ(aa.SendUnnumbered(kCtrlDISC), 0);
     std::string wire = line.Frames().back();
     EXPECT_EQ(Hex(wire.substr(0, 4)), "AA AA AA 01");
     EXPECT_EQ(Body(wire).size(), 5u);
@@ -104,7 +105,7 @@ TEST_F(Frames, AddressAaIsDoubledOnTheWireAndReadBackAsOneByte) {
         if (static_cast<uint8_t>(c) == 0xAA) escaped.push_back(c);
     }
     line.Put(escaped);
-    EXPECT_EQ(aa.ReceiveFrame(), 0u);
+    EXPECT_EQ(aa.ReceiveFrame(), 0);
     EXPECT_EQ(aa.linkState, kCtrlRR);
     EXPECT_EQ(aa.peerAckSeq, 1);
     EXPECT_EQ(aa.frameBuffer[1], 0xAA);
@@ -119,7 +120,7 @@ TEST_F(Frames, FullPieceHas250DataBytesAndLength251) {
     ASSERT_NE(CrcOf(head + data.substr(0, 250)) >> 8, 0xAA);
     uint32_t piece = 0;
     EXPECT_EQ(frames.SendInformation(reinterpret_cast<const uint8_t*>(data.data()), 300, piece),
-              0u);
+              0);
     EXPECT_EQ(piece, 250u);
     std::string body = Body(line.Frames().back());
     EXPECT_EQ(body.size(), 256u);
@@ -149,7 +150,7 @@ TEST_F(Frames, PieceWhoseCrcHoldsTheStartByteIsShortened) {
 
     uint32_t piece = 0;
     EXPECT_EQ(frames.SendInformation(reinterpret_cast<const uint8_t*>(data.data()), 250, piece),
-              0u);
+              0);
     EXPECT_EQ(piece, expected);
     std::string wire = line.Frames().back();
     std::string body = Body(wire);
@@ -163,23 +164,23 @@ TEST_F(Frames, PieceWhoseCrcHoldsTheStartByteIsShortened) {
 
 TEST_F(Frames, ReceivesDocumentedFramesAndSkipsGarbage) {
     line.Put(Bytes("55 AA 01 02 11 42 53"));
-    EXPECT_EQ(frames.ReceiveFrame(), 0u);
+    EXPECT_EQ(frames.ReceiveFrame(), 0);
     EXPECT_EQ(frames.linkState, kCtrlRR);
     EXPECT_EQ(frames.peerAckSeq, 0);
     EXPECT_TRUE(frames.peerReady);
 
     line.Put(Bytes("AA 01 02 31 20 77"));
-    EXPECT_EQ(frames.ReceiveFrame(), 0u);
+    EXPECT_EQ(frames.ReceiveFrame(), 0);
     EXPECT_EQ(frames.linkState, kCtrlRR);
     EXPECT_EQ(frames.peerAckSeq, 1);
 
     // The first AA is only a start candidate; the second starts the frame.
     line.Put(Bytes("AA AA 01 02 73 A6 1F"));
-    EXPECT_EQ(frames.ReceiveFrame(), 0u);
+    EXPECT_EQ(frames.ReceiveFrame(), 0);
     EXPECT_EQ(frames.linkState, kCtrlUA);
 
     line.Put(Bytes("AA 01 02 30 03 43 0A 4F 8D"));
-    EXPECT_EQ(frames.ReceiveFrame(), 0u);
+    EXPECT_EQ(frames.ReceiveFrame(), 0);
     EXPECT_EQ(frames.linkState, kCtrlI);
     EXPECT_EQ(frames.peerSendSeq, 0);
     EXPECT_EQ(frames.peerAckSeq, 1);
@@ -194,7 +195,7 @@ TEST_F(Frames, RnrIsNotReadyAndBytesOfTheNextFrameStayQueued) {
     uint16_t crc = CrcOf(rnr);
     line.Put("\xAA" + rnr + std::string(1, char(crc & 0xFF)) + std::string(1, char(crc >> 8)) +
              Bytes("AA 01 02 31 20 77"));
-    EXPECT_EQ(frames.ReceiveFrame(), 0u);
+    EXPECT_EQ(frames.ReceiveFrame(), 0);
     EXPECT_EQ(frames.linkState, kCtrlRNR);
     EXPECT_EQ(frames.peerAckSeq, 1);
     EXPECT_FALSE(frames.peerReady);
@@ -205,7 +206,7 @@ TEST_F(Frames, BadLengthIsRejectedBeforeMoreBytesAreRead) {
     for (const char* head : {"AA 01 02 10 01", "AA 01 02 10 FC"}) {
         // The fifth byte of the head is the first data byte.
         line.Put(Bytes(head) + std::string(40, 'z'));
-        EXPECT_EQ(frames.ReceiveFrame(), 310u) << head;
+        EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_CORRUPTED) << head;
         EXPECT_EQ(frames.linkState, kLinkBadFrame);
         EXPECT_EQ(line.Queued(), 39u);
         frames.link->PurgeReceive();
@@ -214,45 +215,45 @@ TEST_F(Frames, BadLengthIsRejectedBeforeMoreBytesAreRead) {
 
 TEST_F(Frames, WrongAddressUnknownControlAndBadCrc) {
     line.Put(Bytes("AA 01 03 11 42 53"));
-    EXPECT_EQ(frames.ReceiveFrame(), 309u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_WRONG_DATA);
     EXPECT_EQ(frames.linkState, kLinkBadFrame);
 
     line.Put(Bytes("AA 02 02 11 42 53"));
-    EXPECT_EQ(frames.ReceiveFrame(), 309u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_WRONG_DATA);
 
     line.Put(Bytes("AA 01 02 11 42 54"));
-    EXPECT_EQ(frames.ReceiveFrame(), 310u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_CORRUPTED);
     EXPECT_EQ(frames.linkState, kLinkBadFrame);
 
     std::string odd = Bytes("01 02 03");
     uint16_t crc = CrcOf(odd);
     line.Put("\xAA" + odd + std::string(1, char(crc & 0xFF)) + std::string(1, char(crc >> 8)));
-    EXPECT_EQ(frames.ReceiveFrame(), 309u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_WRONG_DATA);
 
     line.Put(Bytes("AA 01 02 30 03 43 0A 4F 8E"));
-    EXPECT_EQ(frames.ReceiveFrame(), 310u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_CORRUPTED);
     EXPECT_EQ(frames.linkState, kLinkBadFrame);
 }
 
 TEST_F(Frames, HeadTimeLimitAndSilence) {
     EXPECT_EQ(frames.HeadTimeLimit(), 65u);
     uint32_t t0 = clock.Now();
-    EXPECT_EQ(frames.ReceiveFrame(), 307u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_TIMEOUT);
     EXPECT_EQ(frames.linkState, kLinkNothingReceived);
     EXPECT_GT(clock.Now() - t0, 65u);
     EXPECT_LT(clock.Now() - t0, 70u);
 
     // Just inside the limit, and just after it.
     line.PutAt(clock.Now() + 64, Bytes("AA 01 02 11 42 53"));
-    EXPECT_EQ(frames.ReceiveFrame(), 0u);
+    EXPECT_EQ(frames.ReceiveFrame(), 0);
     line.PutAt(clock.Now() + 67, Bytes("AA 01 02 11 42 53"));
-    EXPECT_EQ(frames.ReceiveFrame(), 307u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_TIMEOUT);
     frames.link->PurgeReceive();
     clock.Advance(100);
     frames.link->PurgeReceive();
 
     line.Put(Bytes("AA 01 02"));
-    EXPECT_EQ(frames.ReceiveFrame(), 308u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_INCOMPLETE);
     EXPECT_EQ(frames.linkState, kLinkNothingReceived);
 }
 
@@ -265,20 +266,20 @@ TEST_F(Frames, RestOfAnInformationFrameIsTimedPerPiece) {
 
     line.Put(wire.substr(0, 6));
     line.PutAt(clock.Now() + 50, wire.substr(6));
-    EXPECT_EQ(frames.ReceiveFrame(), 0u);
+    EXPECT_EQ(frames.ReceiveFrame(), 0);
     EXPECT_EQ(frames.linkState, kCtrlI);
 
     uint32_t t0 = clock.Now();
     line.Put(wire.substr(0, 6));
     line.PutAt(t0 + 80, wire.substr(6));
-    EXPECT_EQ(frames.ReceiveFrame(), 307u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_TIMEOUT);
     EXPECT_EQ(frames.linkState, kLinkBadFrame);
     EXPECT_LE(clock.Now() - t0, 80u);
 }
 
 TEST_F(Frames, StartByteInsideTheRestOfAnInformationFrame) {
     line.Put(Bytes("AA 01 02 10 05 41 AA 01 02 11 42 53"));
-    EXPECT_EQ(frames.ReceiveFrame(), 305u);
+    EXPECT_EQ(frames.ReceiveFrame(), APP_PACKET_RECEIVE_ERROR);
     EXPECT_EQ(frames.linkState, kLinkBadFrame);
 }
 
@@ -292,18 +293,18 @@ TEST_F(Frames, DoubledStartByteInsideDataIsOneDataByte) {
         if (static_cast<uint8_t>(c) == 0xAA) wire.push_back(c);
     }
     line.Put(wire);
-    EXPECT_EQ(frames.ReceiveFrame(), 0u);
+    EXPECT_EQ(frames.ReceiveFrame(), 0);
     EXPECT_EQ(frames.frameBuffer[4], 0xAA);
     EXPECT_EQ(frames.frameBuffer[5], 0x41);
 }
 
 TEST_F(Frames, SendFailures) {
     line.FailSends(1, -625);
-    EXPECT_EQ(frames.SendUnnumbered(kCtrlDISC), 625u);
+    EXPECT_EQ(frames.SendUnnumbered(kCtrlDISC), APP_CAN_NOT_SEND_DATA);
     EXPECT_EQ(frames.lastSent, kLastSendFailed);
     uint8_t big[300] = {};
-    EXPECT_EQ(frames.WriteFrame(big, 257), 306u);
-    EXPECT_EQ(frames.WriteFrame(big, 256), 0u);
+    EXPECT_EQ(frames.WriteFrame(big, 257), APP_PACKET_SEND_ERROR);
+    EXPECT_EQ(frames.WriteFrame(big, 256), 0);
 }
 
 // Line noise made of the bytes that matter to the framing: whatever arrives,
@@ -327,9 +328,11 @@ TEST_F(Frames, LineNoiseIsNeverTakenForAFrame) {
             noise.insert(random() % (noise.size() + 1), frame);
         }
         line.Put(noise);
-        uint32_t r = frames.ReceiveFrame();
+        int32_t r = frames.ReceiveFrame();
         if (r != 0) {
-            EXPECT_TRUE(r == 305 || r == 307 || r == 308 || r == 309 || r == 310) << r;
+            EXPECT_TRUE(r == APP_PACKET_RECEIVE_ERROR ||
+                        (r <= APP_PACKET_TIMEOUT && r >= APP_PACKET_CORRUPTED))
+                << r;
         } else {
             ++accepted;
             EXPECT_EQ(frames.frameBuffer[0], 0x01);

@@ -67,7 +67,7 @@ Outcome Exchange(INetworkLayer& layer, const std::string& request, int limitMs) 
             if (!o.response.empty() && o.response.back() == '\n') break;
         }
         if (layer.HasFailed()) {
-            o.code = -layer.GetFailureCode();
+            o.code = layer.GetFailureCode();
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

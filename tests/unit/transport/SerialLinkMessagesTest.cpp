@@ -416,7 +416,7 @@ TEST_F(Messages, SixFailedPassesRecordTheFailureUntilTheNextMessage) {
                          static_cast<uint32_t>(request.size())),
               0);
     ASSERT_TRUE(WaitFor([&] { return layer.HasFailed(); }));
-    EXPECT_EQ(layer.GetFailureCode(), 307);
+    EXPECT_EQ(layer.GetFailureCode(), APP_PACKET_TIMEOUT);
     EXPECT_EQ(at.printer.Runs(request), 0);
     std::vector<Seen> sent = PrimaryFrames(Log());
     EXPECT_EQ(sent.size(), 6u);

@@ -77,7 +77,7 @@ TEST(SerialLinkLife, OpenOnAMissingPortFailsAndLeavesNoThread) {
     CRS232NetwLayerServ layer("COM9", 9600, 2, line.Factory());
     EXPECT_EQ(layer.Open(), APP_PORT_DO_NOT_EXIST);
     EXPECT_TRUE(layer.HasFailed());
-    EXPECT_EQ(layer.GetFailureCode(), -APP_PORT_DO_NOT_EXIST);
+    EXPECT_EQ(layer.GetFailureCode(), APP_PORT_DO_NOT_EXIST);
     EXPECT_EQ(line.LiveLinks(), 0);
     EXPECT_TRUE(test::ThreadsBackTo(threads));
     // The open failure is no exchange failure: a message cannot clear it.
@@ -93,7 +93,7 @@ TEST(SerialLinkLife, CloseIsSafeWhenNeverOpenedAndTwice) {
     EXPECT_EQ(layer.Close(), 0);
     EXPECT_TRUE(layer.HasFailed());
     // A layer without a thread must not report its failure as success.
-    EXPECT_EQ(layer.GetFailureCode(), -APP_NETW_LAYER_FAILED);
+    EXPECT_EQ(layer.GetFailureCode(), APP_NETW_LAYER_FAILED);
     EXPECT_EQ(line.Opens(), 0);
 }
 
@@ -208,7 +208,7 @@ TEST(SerialLinkLife, PortThatCannotBeWrittenRefusesEveryLaterMessage) {
     const uint8_t x = 'x';
     ASSERT_EQ(layer.Send(&x, 1), 0);
     ASSERT_TRUE(WaitFor([&] { return layer.HasFailed(); }));
-    EXPECT_EQ(layer.GetFailureCode(), 625);
+    EXPECT_EQ(layer.GetFailureCode(), APP_CAN_NOT_SEND_DATA);
     EXPECT_EQ(layer.Send(&x, 1), APP_CAN_NOT_SEND_DATA);
     EXPECT_EQ(layer.Send(&x, 1), APP_CAN_NOT_SEND_DATA);
     line.FailSends(0, 0);

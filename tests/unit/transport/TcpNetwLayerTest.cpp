@@ -220,7 +220,7 @@ TEST_F(TcpTest, PeerThatHangsUpFailsTheConnectionAtOnce) {
     ASSERT_TRUE(test::Readable(client, 5000));
     EXPECT_EQ(session.Execute("getDate", "0", drop), APP_TCP_CONNECTION_CLOSED);
     EXPECT_TRUE(tcp.HasFailed());
-    EXPECT_EQ(tcp.GetFailureCode(), -APP_TCP_CONNECTION_CLOSED);
+    EXPECT_EQ(tcp.GetFailureCode(), APP_TCP_CONNECTION_CLOSED);
     EXPECT_EQ(session.Execute("\tDISCONNECT", nullptr, drop), APP_TCP_CONNECTION_CLOSED);
     EXPECT_EQ(tcp.Close(), 0);
     EXPECT_FALSE(tcp.HasFailed());

@@ -53,22 +53,22 @@ TEST(TcpDefaults, ClosedObject) {
     ExpectClosedObjectHarmless(tcp);
 }
 
-TEST(ComDefaults, DevicePathAndSpeed) {
+TEST(ComDefaults, PortNameAndSpeed) {
     CCOM_Link com("com3", 0);
-    EXPECT_STREQ(com.DevicePath(), "\\\\.\\com3");
+    EXPECT_STREQ(com.PortName(), "com3");
     EXPECT_EQ(com.BaudRate(), 38400u);
     CCOM_Link fast("COM12", 115200);
-    EXPECT_STREQ(fast.DevicePath(), "\\\\.\\COM12");
+    EXPECT_STREQ(fast.PortName(), "COM12");
     EXPECT_EQ(fast.BaudRate(), 115200u);
 
-    // A name too long for the path is cut, never written past it.
+    // A name too long for the device path is cut, never written past it.
     std::string longName = "COM1" + std::string(400, 'x');
     CCOM_Link cut(longName.c_str(), 9600);
-    ASSERT_EQ(std::strlen(cut.DevicePath()), CCOM_Link::kDevicePathSize - 1);
-    EXPECT_EQ(std::string(cut.DevicePath()), "\\\\.\\" + longName.substr(0, 195));
+    ASSERT_EQ(std::strlen(cut.PortName()), 195u);
+    EXPECT_EQ(std::string(cut.PortName()), longName.substr(0, 195));
 
     CCOM_Link none(nullptr, 9600);
-    EXPECT_STREQ(none.DevicePath(), "\\\\.\\");
+    EXPECT_STREQ(none.PortName(), "");
 }
 
 TEST(ComDefaults, TransferTimeOptionsAndClosedObject) {
