@@ -5,11 +5,13 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "api/ConnectionTable.h"
 #include "korvocomm.h"
 #include "platform/socket.h"
+#include "platform/spin_lock.h"
 #include "protocol/CommandSession.h"
 #include "protocol/TextCompare.h"
 #include "transport/CCOM_Link.h"
@@ -27,7 +29,7 @@ constexpr int32_t kMinimumSpeed = 9600;
 // "\\.\" and the port name must fit the 200-byte device path.
 constexpr size_t kMaxUsbPortName = 200 - 1 - 4;
 
-std::atomic_flag g_socketStartLock = ATOMIC_FLAG_INIT;
+SpinLock g_socketStartLock;
 
 int32_t Fail(int32_t code) {
     lastComError.store(code);
@@ -80,8 +82,7 @@ bool IsValidComPortName(const char* name) {
 }
 
 int32_t StartSocketLibrary() {
-    while (g_socketStartLock.test_and_set(std::memory_order_acquire)) {
-    }
+    std::lock_guard<SpinLock> guard(g_socketStartLock);
     int32_t result = 0;
     if (!socketsStarted.load()) {
         uint16_t version = 0;
@@ -94,7 +95,6 @@ int32_t StartSocketLibrary() {
             socketsStarted.store(true);
         }
     }
-    g_socketStartLock.clear(std::memory_order_release);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #include "transport/CRS232NetwLayerServ.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -145,17 +146,16 @@ int32_t CRS232NetwLayerServ::Send(const uint8_t* data, uint32_t length) {
         }
         s.leftOver.store(false);
     }
-    s.txLock.Take();
-    if (s.txLength.load() != 0 || length > SerialLinkState::kBufferSize || (length && !data)) {
-        s.txLock.Release();
-        return APP_SEND_BUFFER_OVERFLOW;
+    {
+        std::lock_guard<SpinLock> guard(s.txLock);
+        if (s.txLength.load() != 0 || length > SerialLinkState::kBufferSize || (length && !data))
+            return APP_SEND_BUFFER_OVERFLOW;
+        if (length) std::memcpy(s.txBuffer, data, length);
+        s.txAcked.store(0);
+        s.txPendingEnd.store(0);
+        s.txLength.store(length);
+        s.answered.store(false);
     }
-    if (length) std::memcpy(s.txBuffer, data, length);
-    s.txAcked.store(0);
-    s.txPendingEnd.store(0);
-    s.txLength.store(length);
-    s.answered.store(false);
-    s.txLock.Release();
     return 0;
 }
 
@@ -164,23 +164,25 @@ int32_t CRS232NetwLayerServ::Receive(uint8_t* buffer, uint32_t capacity) {
     SerialLinkState& s = *state;
     s.pollRequested.store(true);
     if (s.rxLength.load() == 0) return 0;
-    s.rxLock.Take();
-    uint32_t waiting = s.rxLength.load();
-    uint32_t n = capacity < waiting ? capacity : waiting;
-    if (n && buffer)
-        std::memcpy(buffer, s.rxBuffer, n);
-    else
-        n = 0;
-    if (n == waiting) {
-        std::memset(s.rxBuffer, 0, waiting);
-        s.rxLength.store(0);
-    } else {
-        std::memmove(s.rxBuffer, s.rxBuffer + n, waiting - n);
-        std::memset(s.rxBuffer + waiting - n, 0, n);
-        s.rxLength.store(waiting - n);
+    uint32_t n = 0;
+    {
+        std::lock_guard<SpinLock> guard(s.rxLock);
+        uint32_t waiting = s.rxLength.load();
+        n = capacity < waiting ? capacity : waiting;
+        if (n && buffer)
+            std::memcpy(buffer, s.rxBuffer, n);
+        else
+            n = 0;
+        if (n == waiting) {
+            std::memset(s.rxBuffer, 0, waiting);
+            s.rxLength.store(0);
+        } else {
+            std::memmove(s.rxBuffer, s.rxBuffer + n, waiting - n);
+            std::memset(s.rxBuffer + waiting - n, 0, n);
+            s.rxLength.store(waiting - n);
+        }
+        s.pollRequested.store(false);
     }
-    s.pollRequested.store(false);
-    s.rxLock.Release();
     if (n) s.answered.store(true);
     return static_cast<int32_t>(n);
 }
@@ -194,10 +196,9 @@ uint32_t CRS232NetwLayerServ::BytesAvailable() {
 void CRS232NetwLayerServ::PurgeReceive() {
     if (!state) return;
     SerialLinkState& s = *state;
-    s.rxLock.Take();
+    std::lock_guard<SpinLock> guard(s.rxLock);
     std::memset(s.rxBuffer, 0, sizeof s.rxBuffer);
     s.rxLength.store(0);
-    s.rxLock.Release();
 }
 
 void CRS232NetwLayerServ::EndReceive() {

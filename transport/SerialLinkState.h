@@ -9,9 +9,9 @@
 #include <functional>
 #include <memory>
 
+#include "platform/spin_lock.h"
 #include "transport/INetworkLayer.h"
 #include "transport/LinkFrames.h"
-#include "transport/LockFlag.h"
 
 namespace korvo {
 
@@ -44,12 +44,12 @@ struct SerialLinkState {
     std::atomic<uint32_t> txAcked{0};
     std::atomic<uint32_t> txPendingEnd{0};
     std::atomic<uint32_t> txLength{0};
-    LockFlag txLock;
+    SpinLock txLock;
 
     // Received data not yet taken by Receive, guarded by rxLock.
     uint8_t rxBuffer[kBufferSize];
     std::atomic<uint32_t> rxLength{0};
-    LockFlag rxLock;
+    SpinLock rxLock;
 
     std::atomic<bool> pollRequested{false};
     // Receive has handed out bytes since the last Send: the printer answered.

@@ -4,6 +4,7 @@
 // receives one; the primary never reads at any other time.
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "platform/clock.h"
 #include "transport/SerialLinkState.h"
@@ -75,14 +76,15 @@ uint32_t LinkLoop::OnInformation() {
         if (length >= 2 && length <= kFrameDataMax + 1) {
             uint32_t data = length - 1;
             bool stored = false;
-            s.rxLock.Take();
-            uint32_t waiting = s.rxLength.load();
-            if (waiting + data <= SerialLinkState::kBufferSize) {
-                std::memcpy(s.rxBuffer + waiting, f.frameBuffer + 4, data);
-                s.rxLength.store(waiting + data);
-                stored = true;
+            {
+                std::lock_guard<SpinLock> guard(s.rxLock);
+                uint32_t waiting = s.rxLength.load();
+                if (waiting + data <= SerialLinkState::kBufferSize) {
+                    std::memcpy(s.rxBuffer + waiting, f.frameBuffer + 4, data);
+                    s.rxLength.store(waiting + data);
+                    stored = true;
+                }
             }
-            s.rxLock.Release();
             // A frame that does not fit stays unacknowledged; the printer
             // sends it again once there is room.
             if (stored) {
@@ -108,16 +110,17 @@ uint32_t LinkLoop::OnSupervisory() {
     // Only an N(R) that moved acknowledges the frame in flight; one that
     // stayed says it was not taken, and it goes again.
     if (advanced && s.txLength.load() != 0 && s.txAcked.load() != s.txPendingEnd.load()) {
-        s.txLock.Take();
-        uint32_t end = s.txPendingEnd.load();
-        s.txAcked.store(end);
-        if (end == s.txLength.load()) {
-            s.txAcked.store(0);
-            s.txPendingEnd.store(0);
-            s.txLength.store(0);
-            std::memset(s.txBuffer, 0, sizeof s.txBuffer);
+        {
+            std::lock_guard<SpinLock> guard(s.txLock);
+            uint32_t end = s.txPendingEnd.load();
+            s.txAcked.store(end);
+            if (end == s.txLength.load()) {
+                s.txAcked.store(0);
+                s.txPendingEnd.store(0);
+                s.txLength.store(0);
+                std::memset(s.txBuffer, 0, sizeof s.txBuffer);
+            }
         }
-        s.txLock.Release();
         s.keepPolling.store(kPollsAfterData);
     }
     if (f.peerReady && s.txLength.load() != 0) return SendNextPiece();
@@ -232,11 +235,12 @@ uint32_t LinkLoop::Run() {
                     // up again, and send a message it has not acknowledged
                     // from its first byte. One it has acknowledged never goes
                     // again: the printer has it, and would run it twice.
-                    s.txLock.Take();
-                    s.txAcked.store(0);
-                    s.txPendingEnd.store(0);
-                    f.peerReady = false;
-                    s.txLock.Release();
+                    {
+                        std::lock_guard<SpinLock> guard(s.txLock);
+                        s.txAcked.store(0);
+                        s.txPendingEnd.store(0);
+                        f.peerReady = false;
+                    }
                     f.linkState = kLinkSetUpRequested;
                     rnrCount = 0;
                     afterInformation = false;
