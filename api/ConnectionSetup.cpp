@@ -37,14 +37,15 @@ int32_t Fail(int32_t code) {
 }
 
 // Builds the session on a transport the caller has just created under the
-// claimed handle, attaches it and runs the handshake.
-int32_t Finish(int32_t handle, INetworkLayer* transport) {
+// claimed handle, attaches it and runs the handshake. input is what tells the
+// session's waits that the transport has bytes.
+int32_t Finish(int32_t handle, INetworkLayer* transport, const Waitable* input) {
     ConnectionTable& table = Connections();
     if (!transport) {
         table.ReleaseHandle(handle);
         return Fail(APP_CONNECTION_ERROR);
     }
-    CommandSession* session = new (std::nothrow) CommandSession(transport);
+    CommandSession* session = new (std::nothrow) CommandSession(transport, input);
     if (!session) {
         delete transport;
         table.ReleaseHandle(handle);
@@ -112,7 +113,8 @@ KORVO_API int KORVO_CALL ConnectUSB(const char* portName) {
     if (!IsValidComPortName(portName) || std::strlen(portName) > kMaxUsbPortName) return Fail(APP_INVALID_PORT);
     int32_t handle = Connections().AllocateHandle();
     if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
-    return Finish(handle, new (std::nothrow) CCOM_Link(portName, kUsbBaudRate));
+    CCOM_Link* link = new (std::nothrow) CCOM_Link(portName, kUsbBaudRate);
+    return Finish(handle, link, link ? link->Input() : nullptr);
 }
 
 KORVO_API int KORVO_CALL ConnectRS232(const char* portName, int speed, int deviceAddress) {
@@ -122,7 +124,8 @@ KORVO_API int KORVO_CALL ConnectRS232(const char* portName, int speed, int devic
     if (address < 2) return Fail(APP_INVALID_LINK_ADDRESS);
     int32_t handle = Connections().AllocateHandle();
     if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
-    return Finish(handle, new (std::nothrow) CRS232NetwLayerServ(portName, speed, address));
+    CRS232NetwLayerServ* link = new (std::nothrow) CRS232NetwLayerServ(portName, speed, address);
+    return Finish(handle, link, link ? link->Input() : nullptr);
 }
 
 KORVO_API int KORVO_CALL ConnectTCP(const char* hostAddress) {
@@ -143,7 +146,8 @@ KORVO_API int KORVO_CALL ConnectTCP(const char* hostAddress) {
         Connections().ReleaseHandle(handle);
         return Fail(allocated ? APP_INVALID_HOST_ADDRESS : APP_CONNECTION_ERROR);
     }
-    return Finish(handle, new (std::nothrow) CTcpNetwLayer(std::move(host), port));
+    CTcpNetwLayer* link = new (std::nothrow) CTcpNetwLayer(std::move(host), port);
+    return Finish(handle, link, link ? link->Input() : nullptr);
 }
 
 } // extern "C"

@@ -72,10 +72,12 @@ int32_t CCOM_Link::Open() {
     // take up to kWriteTimeout. A port that refuses time-outs still works.
     os::SerialTimeouts timeouts{kWriteTimeout, 0, 0, 0, kWriteTimeout};
     os::SerialSetTimeouts(portHandle, timeouts);
+    input.WatchSerial(portHandle);
     return 0;
 }
 
 int32_t CCOM_Link::Close() {
+    input.Stop();
     os::SerialClose(portHandle);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/serial.h"
+#include "platform/wait.h"
 #include "transport/INetworkLayer.h"
 
 namespace korvo {
@@ -51,12 +52,15 @@ public:
     const char* DevicePath() const { return devicePath; }
     uint32_t BaudRate() const { return baudRate; }
     bool IsOpen() const { return os::IsSerialOpen(portHandle); }
+    // Ready while the port has bytes to read, where the system can tell.
+    const Waitable* Input() const { return &input; }
 
 private:
     char devicePath[kDevicePathSize];
     uint32_t baudRate;
     uint32_t transferTime = 0;
     os::SerialHandle portHandle;
+    InputWatch input;
 };
 
 } // namespace korvo

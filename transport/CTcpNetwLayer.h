@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/socket.h"
+#include "platform/wait.h"
 #include "transport/INetworkLayer.h"
 
 namespace korvo {
@@ -49,6 +50,8 @@ public:
     const char* HostText() const { return hostText.get(); }
     int32_t Port() const { return port; }
     bool IsOpen() const { return socketHandle != os::kInvalidSocket; }
+    // Ready while the socket has bytes to read or the printer has closed it.
+    const Waitable* Input() const { return &input; }
 
 private:
     uint32_t transferTime = 1500;
@@ -56,6 +59,7 @@ private:
     uint32_t dnsMode = 0;
     std::unique_ptr<char[]> hostText;
     os::SocketHandle socketHandle = os::kInvalidSocket;
+    InputWatch input;
     // Positive code of a closed or broken connection; 0 while it is fine.
     int32_t failureCode = 0;
 };

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/spin_lock.h"
+#include "platform/wait.h"
 #include "transport/INetworkLayer.h"
 #include "transport/LinkFrames.h"
 
@@ -29,6 +30,14 @@ struct SerialLinkState {
 
     // Drops the queued message; takes txLock.
     void ClearTransmit();
+
+    // Ends a wait of the caller's side (after data came in, a failure, the
+    // thread's start and end, a message finished or dropped) and of the link
+    // thread (after a message was queued, a poll asked for, a drop or the stop
+    // requested), so that neither has to look again a millisecond later.
+    // Both are open while a thread runs on this state.
+    void WakeCaller() const { callerWake.Raise(); }
+    void WakeThread() const { threadWake.Raise(); }
 
     char portName[kPortNameSize];
     int32_t baudRate;
@@ -65,6 +74,9 @@ struct SerialLinkState {
     std::atomic<int32_t> failureCode{0};
     std::atomic<bool> running{false};
     std::atomic<bool> stopRequested{false};
+
+    WakeSignal callerWake;
+    WakeSignal threadWake;
 };
 
 // The link thread's entry: argument is a heap-allocated

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/clock.h"
+#include "platform/wait.h"
 #include "transport/SerialLinkState.h"
 
 namespace korvo {
@@ -21,6 +22,11 @@ constexpr uint8_t kPollsAfterInformation = 255;
 // The closing DISC waits this long at most for its UA, whatever the
 // transfer time, so that Close stays well within its wait.
 constexpr uint32_t kClosingWait = 250;
+// The first idle passes after activity keep the millisecond of a busy pass:
+// the time-outs they count may still set the link up again. Later ones wait
+// longer; whatever gives the thread work ends their wait at once.
+constexpr uint32_t kQuickIdlePasses = 10;
+constexpr uint32_t kIdleWait = 20;
 constexpr uint32_t kThreadTerminated = 105;
 constexpr uint32_t kThreadError = 601;
 
@@ -43,6 +49,7 @@ private:
     uint32_t failedPasses = 0;
     uint32_t timeouts = 0;
     bool resetDone = false;
+    uint32_t idlePasses = 0;
     uint32_t rnrCount = 0;
     // An information frame went out in answer to RR, and the answers since
     // have been RNR.
@@ -90,6 +97,7 @@ uint32_t LinkLoop::OnInformation() {
             if (stored) {
                 f.recvSeq = (f.recvSeq + 1) & 7;
                 s.keepPolling.store(kPollsAfterData);
+                s.WakeCaller();
             }
         }
         return Poll();
@@ -122,6 +130,7 @@ uint32_t LinkLoop::OnSupervisory() {
             }
         }
         s.keepPolling.store(kPollsAfterData);
+        s.WakeCaller();
     }
     if (f.peerReady && s.txLength.load() != 0) return SendNextPiece();
     return Poll();
@@ -189,6 +198,7 @@ void LinkLoop::Bookkeeping(uint32_t result) {
         s.failureCode.store(static_cast<int32_t>(result));
         f.linkState = kLinkSetUpRequested;
         s.ClearTransmit();
+        s.WakeCaller();
         afterInformation = false;
         rnrCount = 0;
         failedPasses = 0;
@@ -204,6 +214,7 @@ uint32_t LinkLoop::Run() {
     f.cancel = &s.stopRequested;
     f.ResetLink();
     s.running.store(true);
+    s.WakeCaller();
 
     uint32_t result = 0;
     for (;;) {
@@ -217,9 +228,11 @@ uint32_t LinkLoop::Run() {
                 f.linkState = kLinkSetUpRequested;
             }
             s.dropRequested.store(false);
+            s.WakeCaller();
         }
         bool busy = s.pollRequested.load() || s.txLength.load() != 0 || s.keepPolling.load() != 0;
         if (busy) {
+            idlePasses = 0;
             result = NextStep();
             if (f.lastSent == kCtrlI && f.linkState == kCtrlRR) afterInformation = true;
             PumpMessages();
@@ -256,7 +269,9 @@ uint32_t LinkLoop::Run() {
             // An idle pass keeps the last busy pass's result; a time-out
             // there goes on counting until the link is set up again.
             PumpMessages();
-            SleepMs(1);
+            const Waitable* wake[] = {&s.threadWake};
+            WaitForInput(wake, 1, idlePasses < kQuickIdlePasses ? 1 : kIdleWait);
+            if (idlePasses < kQuickIdlePasses) ++idlePasses;
             rnrCount = 0;
             afterInformation = false;
             f.peerReady = false;
@@ -297,6 +312,7 @@ void RunLinkThread(void* argument) {
     }
     s.failureCode.store(static_cast<int32_t>(result));
     s.running.store(false);
+    s.WakeCaller();
 }
 
 } // namespace korvo
