@@ -178,20 +178,36 @@ void SecondaryStation::Confirmed() {
 }
 
 void SecondaryStation::TakePiece(const std::string& piece, bool fresh) {
+    if (!fresh) {
+        // The frame taken last, again. It starts where that frame did; sent
+        // with another N(R) it may be cut longer, and only the bytes beyond
+        // the first one's are new. A poll before it may have let the held
+        // bytes go: they are held again.
+        if (held.size() < piece.size() || !Agree(piece, held)) held = piece;
+        heldFrame = piece.size();
+        if (piece.size() <= lastFrame) return;
+        size_t known = lastFrame;
+        lastFrame = piece.size();
+        TakeData(piece.substr(known), false);
+        return;
+    }
     // A fresh frame starts after the last one, whose acknowledgement the
-    // primary has seen; a repeat starts where that one did. Across a new
-    // set-up only the bytes can tell: a piece that agrees with what we hold
-    // is taken for a repeat, so that a request never runs twice.
-    if (fresh && !(firstAfterSetUp && Agree(piece, held))) Confirmed();
+    // primary has seen. Across a new set-up only the bytes can tell: a piece
+    // that agrees with what we hold is taken for a repeat, so that a request
+    // never runs twice.
+    if (!(firstAfterSetUp && Agree(piece, held))) Confirmed();
     if (!Agree(piece, held)) held.clear();
     size_t known = piece.size() < held.size() ? piece.size() : held.size();
     if (held.size() < piece.size()) held = piece;
-    heldFrame = piece.size();
+    heldFrame = lastFrame = piece.size();
     if (known == piece.size()) return;
-    std::string data = piece.substr(known);
     // The message sent again from its first byte (after RNR answers)
     // replaces the part taken before.
-    if (firstAfterSetUp && known == 0 && Agree(data, request)) request.clear();
+    TakeData(piece.substr(known), firstAfterSetUp && known == 0);
+}
+
+void SecondaryStation::TakeData(const std::string& data, bool mayRestart) {
+    if (mayRestart && Agree(data, request)) request.clear();
     // A request that never ends would block the line; it is dropped.
     if (request.size() + data.size() > kRequestMax) request.clear();
     request += data;

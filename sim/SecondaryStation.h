@@ -59,6 +59,7 @@ private:
     void AnswerInformation(std::string& out);
     void Acknowledged(uint8_t nr);
     void TakePiece(const std::string& piece, bool fresh);
+    void TakeData(const std::string& data, bool mayRestart);
     void Confirmed();
     void Emit(std::string body, std::string& out);
 
@@ -89,6 +90,9 @@ private:
     std::string request;
     std::string held;
     size_t heldFrame = 0;
+    // How many bytes the last information frame taken carried; a repeat of
+    // it knows them, whatever a poll let go.
+    size_t lastFrame = 0;
     // No information frame since the last set-up: sequence numbers started
     // again, so whether the primary saw our last acknowledgement can only be
     // told by the bytes it sends.

@@ -38,6 +38,7 @@ public:
 private:
     uint32_t NextStep();
     uint32_t Poll();
+    uint32_t PollOrRepeat();
     uint32_t SendNextPiece();
     uint32_t OnInformation();
     uint32_t OnSupervisory();
@@ -61,6 +62,16 @@ uint32_t LinkLoop::Poll() {
     uint32_t waiting = s.rxLength.load();
     return f.SendSupervisory(waiting + kFrameDataMax > SerialLinkState::kBufferSize ? kCtrlRNR
                                                                                     : kCtrlRR);
+}
+
+// A piece in flight that the printer has not acknowledged goes again where a
+// poll would go (after a late frame, an RNR, a stray UA): the printer takes a
+// poll for the sign that its acknowledgement of the piece arrived, and would
+// take the piece sent again after a new set-up for a new request. The piece
+// carries N(R) as the poll would.
+uint32_t LinkLoop::PollOrRepeat() {
+    if (s.txLength.load() != 0 && s.txAcked.load() != s.txPendingEnd.load()) return SendNextPiece();
+    return Poll();
 }
 
 uint32_t LinkLoop::SendNextPiece() {
@@ -100,10 +111,10 @@ uint32_t LinkLoop::OnInformation() {
                 s.WakeCaller();
             }
         }
-        return Poll();
+        return PollOrRepeat();
     }
     // The printer repeated the frame already taken: acknowledge it again.
-    if (f.peerSendSeq == ((f.recvSeq + 7) & 7)) return Poll();
+    if (f.peerSendSeq == ((f.recvSeq + 7) & 7)) return PollOrRepeat();
     return f.SendUnnumbered(kCtrlDISC);
 }
 
@@ -133,7 +144,7 @@ uint32_t LinkLoop::OnSupervisory() {
         s.WakeCaller();
     }
     if (f.peerReady && s.txLength.load() != 0) return SendNextPiece();
-    return Poll();
+    return PollOrRepeat();
 }
 
 uint32_t LinkLoop::NextStep() {
@@ -155,7 +166,7 @@ uint32_t LinkLoop::NextStep() {
         case kCtrlSNRM:
             return f.SendUnnumbered(f.lastSent);
         default:
-            return Poll();
+            return PollOrRepeat();
         }
     case kCtrlI:
         return OnInformation();
@@ -164,13 +175,15 @@ uint32_t LinkLoop::NextStep() {
         return OnSupervisory();
     case kCtrlUA:
         f.peerReady = false;
-        return f.lastSent == kCtrlDISC ? f.SendUnnumbered(kCtrlSNRM) : Poll();
+        if (f.lastSent == kCtrlDISC) return f.SendUnnumbered(kCtrlSNRM);
+        // After SNRM the polls go on until the printer is ready.
+        return f.lastSent == kCtrlSNRM ? Poll() : PollOrRepeat();
     case kCtrlFRMR:
         f.peerReady = false;
         return f.SendUnnumbered(kCtrlSNRM);
     default:
         f.peerReady = false;
-        return Poll();
+        return PollOrRepeat();
     }
 }
 

@@ -264,6 +264,33 @@ TEST_F(Messages, MessageTheBusyPrinterAcknowledgedIsNotSentAgain) {
     EXPECT_EQ(CountControl(sent, 0x93), 2); // the link was set up again
 }
 
+TEST_F(Messages, LateFrameInAnswerToAPieceDoesNotMakeThePrimaryPoll) {
+    // A frame of the printer that comes late (a busy line) is read as the
+    // answer to the request's piece: here its earlier data frame. A poll now
+    // would tell the printer that its acknowledgement of the piece arrived;
+    // the piece goes again instead. Then a wrong N(R) sets the link up again
+    // and the piece is sent once more: the printer must know it for a repeat.
+    std::string lastData;
+    bool done = false;
+    at.line.Answer([&](const std::string& frame) {
+        std::string out;
+        at.station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), out);
+        if (out.size() > 4 && (static_cast<uint8_t>(out[3]) & 0x11) == 0x10) lastData = out;
+        if (!done && frame.find("late\n") != std::string::npos) {
+            done = true;
+            sim::LinkFault f;
+            sim::ParseLinkFault("seq", f);
+            at.station.Faults().Add(f);
+            return lastData;
+        }
+        return out;
+    });
+    RunsOnce("first\n");
+    RunsOnce("late\n");
+    std::vector<Seen> sent = PrimaryFrames(Log());
+    EXPECT_EQ(CountControl(sent, 0x93), 2);
+}
+
 TEST_F(Messages, FrameRejectIsAnsweredWithSetUp) {
     at.AddFault("frmr@i1");
     RunsOnce("rejected once\n");
