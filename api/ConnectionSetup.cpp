@@ -5,11 +5,13 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "api/ConnectionTable.h"
 #include "korvocomm.h"
 #include "platform/socket.h"
+#include "platform/spin_lock.h"
 #include "protocol/CommandSession.h"
 #include "protocol/TextCompare.h"
 #include "transport/CCOM_Link.h"
@@ -24,7 +26,7 @@ namespace korvo {
 namespace {
 
 
-std::atomic_flag g_socketStartLock = ATOMIC_FLAG_INIT;
+SpinLock g_socketStartLock;
 
 int32_t Fail(int32_t code) {
     lastComError.store(code);
@@ -32,14 +34,17 @@ int32_t Fail(int32_t code) {
 }
 
 // Builds the session on a transport the caller has just created under the
-// claimed handle, attaches it and runs the handshake.
-int32_t Finish(int32_t handle, INetworkLayer* transport, std::shared_ptr<WireTrace> trace) {
+// claimed handle, attaches it and runs the handshake. input is what tells the
+// session's waits that the transport has bytes; trace, when there is one,
+// records the connection.
+int32_t Finish(int32_t handle, INetworkLayer* transport, const Waitable* input,
+               std::shared_ptr<WireTrace> trace) {
     ConnectionTable& table = Connections();
     if (!transport) {
         table.ReleaseHandle(handle);
         return Fail(APP_CONNECTION_ERROR);
     }
-    CommandSession* session = new (std::nothrow) CommandSession(transport);
+    CommandSession* session = new (std::nothrow) CommandSession(transport, input);
     if (!session) {
         delete transport;
         table.ReleaseHandle(handle);
@@ -78,8 +83,7 @@ bool IsValidComPortName(const char* name) {
 }
 
 int32_t StartSocketLibrary() {
-    while (g_socketStartLock.test_and_set(std::memory_order_acquire)) {
-    }
+    std::lock_guard<SpinLock> guard(g_socketStartLock);
     int32_t result = 0;
     if (!socketsStarted.load()) {
         uint16_t version = 0;
@@ -92,7 +96,6 @@ int32_t StartSocketLibrary() {
             socketsStarted.store(true);
         }
     }
-    g_socketStartLock.clear(std::memory_order_release);
     return result;
 }
 
@@ -112,7 +115,8 @@ KORVO_API int KORVO_CALL ConnectUSB(const char* portName) {
         return Fail(APP_INVALID_PORT);
     int32_t handle = Connections().AllocateHandle();
     if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
-    return Finish(handle, new (std::nothrow) CCOM_Link(portName, CCOM_Link::kDefaultBaudRate),
+    CCOM_Link* link = new (std::nothrow) CCOM_Link(portName, CCOM_Link::kDefaultBaudRate);
+    return Finish(handle, link, link ? link->Input() : nullptr,
                   WireTrace::Start(handle, "USB %s", portName));
 }
 
@@ -123,11 +127,11 @@ KORVO_API int KORVO_CALL ConnectRS232(const char* portName, int speed, int devic
     if (address < kFirstDeviceAddress) return Fail(APP_INVALID_LINK_ADDRESS);
     int32_t handle = Connections().AllocateHandle();
     if (handle == 0) return Fail(APP_MAX_CONNECTION_COUNT);
-    auto* link = new (std::nothrow) CRS232NetwLayerServ(portName, speed, address);
+    CRS232NetwLayerServ* link = new (std::nothrow) CRS232NetwLayerServ(portName, speed, address);
     std::shared_ptr<WireTrace> trace =
         WireTrace::Start(handle, "RS-232 %s at %d baud, printer address %d", portName, speed, address);
     if (link) link->SetTrace(trace);
-    return Finish(handle, link, std::move(trace));
+    return Finish(handle, link, link ? link->Input() : nullptr, std::move(trace));
 }
 
 KORVO_API int KORVO_CALL ConnectTCP(const char* hostAddress) {
@@ -148,7 +152,8 @@ KORVO_API int KORVO_CALL ConnectTCP(const char* hostAddress) {
         Connections().ReleaseHandle(handle);
         return Fail(allocated ? APP_INVALID_HOST_ADDRESS : APP_CONNECTION_ERROR);
     }
-    return Finish(handle, new (std::nothrow) CTcpNetwLayer(std::move(host), port),
+    CTcpNetwLayer* link = new (std::nothrow) CTcpNetwLayer(std::move(host), port);
+    return Finish(handle, link, link ? link->Input() : nullptr,
                   WireTrace::Start(handle, "TCP %s", hostAddress));
 }
 

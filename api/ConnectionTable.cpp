@@ -1,6 +1,9 @@
 #include "api/ConnectionTable.h"
 
+#include <mutex>
+
 #include "platform/clock.h"
+#include "platform/spin_lock.h"
 #include "protocol/CommandSession.h"
 #include "protocol/ResultCodes.h"
 #include "transport/INetworkLayer.h"
@@ -11,20 +14,8 @@ std::atomic<int32_t> lastComError{0};
 
 namespace {
 // Claiming and freeing slots is serialised so that two threads connecting at
-// once never share a slot. A spin lock: the sections are short, and unlike a
-// mutex it cannot throw out of an exported function.
-std::atomic_flag g_slotLock = ATOMIC_FLAG_INIT;
-
-class SlotLock {
-public:
-    SlotLock() {
-        while (g_slotLock.test_and_set(std::memory_order_acquire)) {
-        }
-    }
-    ~SlotLock() { g_slotLock.clear(std::memory_order_release); }
-    SlotLock(const SlotLock&) = delete;
-    SlotLock& operator=(const SlotLock&) = delete;
-};
+// once never share a slot.
+SpinLock g_slotLock;
 } // namespace
 
 ConnectionTable& Connections() {
@@ -33,7 +24,7 @@ ConnectionTable& Connections() {
 }
 
 int32_t ConnectionTable::AllocateHandle() {
-    SlotLock guard;
+    std::lock_guard<SpinLock> guard(g_slotLock);
     for (;;) {
         uint32_t t = TickCount();
         int32_t h = static_cast<int32_t>((t >> 16) ^ (t & 0xFFFFu));
@@ -75,7 +66,7 @@ void ConnectionTable::DestroySession(ConnectionSlot& slot) {
 }
 
 void ConnectionTable::ReleaseHandle(int32_t handle) {
-    SlotLock guard;
+    std::lock_guard<SpinLock> guard(g_slotLock);
     ConnectionSlot* s = FindConnection(handle);
     if (!s) return;
     DestroySession(*s);

@@ -11,12 +11,12 @@ std::atomic<const MessagePumpHook*> g_pumpHook{nullptr};
 } // namespace
 
 uint32_t TickCount() {
-    ClockSource* c = g_clock.load(std::memory_order_acquire);
+    ClockSource* c = os::InstalledClock();
     return c ? c->Now() : os::SystemTickCount();
 }
 
 void SleepMs(uint32_t ms) {
-    ClockSource* c = g_clock.load(std::memory_order_acquire);
+    ClockSource* c = os::InstalledClock();
     if (c)
         c->Sleep(ms);
     else
@@ -34,5 +34,7 @@ void SetMessagePumpHook(const MessagePumpHook* hook) {
 }
 
 void SetClockSource(ClockSource* source) { g_clock.store(source, std::memory_order_release); }
+
+ClockSource* os::InstalledClock() { return g_clock.load(std::memory_order_acquire); }
 
 } // namespace korvo

@@ -49,6 +49,9 @@ uint32_t SystemTickCount();
 void SystemSleep(uint32_t ms);
 // The system's own message loop (one per OS); no-op where there is none.
 void SystemPumpMessages();
+// The clock that SetClockSource installed, or nullptr for the system clock:
+// the OS layer's waits must not block under a test clock.
+ClockSource* InstalledClock();
 } // namespace os
 
 } // namespace korvo

@@ -74,4 +74,9 @@ uint32_t SerialWrite(SerialHandle handle, const void* data, uint32_t length,
 // Closes the port; handle becomes none. Nothing happens when it is none.
 void SerialClose(SerialHandle& handle);
 
+// What a wait can watch for the port's incoming bytes: its descriptor on
+// POSIX; -1 on Windows, where a port opened without overlapped I/O offers no
+// readiness, and for a port that is not open.
+intptr_t SerialWaitHandle(SerialHandle handle);
+
 } // namespace korvo::os

@@ -44,8 +44,9 @@ bool ParseResultCode(const char* text, int32_t& code) {
 
 } // namespace
 
-CommandSession::CommandSession(INetworkLayer* t)
+CommandSession::CommandSession(INetworkLayer* t, const Waitable* input)
     : transport(t),
+      waitItems{input, &abortWake},
       linkTransferTime(static_cast<uint32_t>(globalLinkTransferTime.load(std::memory_order_relaxed))),
       extendResponseTime(globalExtendResponseTime.load(std::memory_order_relaxed)) {
     if (transport) {
@@ -55,6 +56,7 @@ CommandSession::CommandSession(INetworkLayer* t)
     }
     std::memset(lastCommandName, 0, sizeof lastCommandName);
     std::memset(responseBuffer, 0, sizeof responseBuffer);
+    abortWake.Open();
 }
 
 int32_t CommandSession::Connect() {
@@ -130,61 +132,61 @@ int32_t CommandSession::WaitResponse(uint32_t timeLimit) {
     lastStatus = 0;
     const uint32_t start = TickCount();
     uint32_t received = 0;
-    uint32_t room = kTextSize;
+    bool complete = false;
+    int32_t status = APP_RESPONSE_TIMEOUT;
 
-    if (TickCount() - start < timeLimit) {
-        do {
-            if (transport->BytesAvailable() != 0) {
-                int32_t n = transport->Receive(reinterpret_cast<uint8_t*>(responseBuffer) + received, room);
-                if (static_cast<uint32_t>(n) > room) {
-                    transport->EndReceive();
-                    return lastStatus = APP_UNKNOWN_RECEIVE_ERROR;
-                }
-                if (trace) trace->Received(responseBuffer + received, static_cast<uint32_t>(n));
-                uint32_t first = received;
-                received += static_cast<uint32_t>(n);
-                room -= static_cast<uint32_t>(n);
-                if (std::memchr(responseBuffer + first, 0, received - first)) {
-                    transport->EndReceive();
-                    return lastStatus = APP_WRONG_RESPONSE_DATA;
-                }
-                const char* lf = static_cast<const char*>(std::memchr(responseBuffer + first, '\n', received - first));
-                while (lf) {
-                    uint32_t lineLength = static_cast<uint32_t>(lf - responseBuffer) + 1;
-                    if (!IsStaleAnswer(lineLength)) {
-                        transport->EndReceive();
-                        if (lineLength != received) return lastStatus = APP_WRONG_RESPONSE_DATA;
-                        return ParseResponse();
-                    }
-                    // The late answer of an earlier command: dropped, and the
-                    // wait goes on for this one's.
-                    received -= lineLength;
-                    room += lineLength;
-                    std::memmove(responseBuffer, responseBuffer + lineLength, received);
-                    std::memset(responseBuffer + received, 0, lineLength);
-                    lf = static_cast<const char*>(std::memchr(responseBuffer, '\n', received));
-                }
-                // A full buffer without a line end can never become a
-                // well-formed line; waiting for the time-out would only delay.
-                if (room == 0) {
-                    transport->EndReceive();
-                    return lastStatus = APP_WRONG_RESPONSE_DATA;
-                }
+    while (TickCount() - start < timeLimit) {
+        if (transport->BytesAvailable() != 0) {
+            int32_t r = TakeAvailable(received, complete);
+            if (r != 0 || complete) {
+                status = r;
+                break;
             }
-            if (abortRequested.load(std::memory_order_relaxed)) {
-                transport->EndReceive();
-                return lastStatus = APP_COMMUNICATION_ABORTED;
-            }
-            if (transport->HasFailed()) {
-                transport->EndReceive();
-                return lastStatus = transport->GetFailureCode();
-            }
-            PumpMessages();
-            SleepMs(1);
-        } while (TickCount() - start < timeLimit);
+        }
+        if (abortRequested.load(std::memory_order_relaxed)) {
+            status = APP_COMMUNICATION_ABORTED;
+            break;
+        }
+        if (transport->HasFailed()) {
+            status = transport->GetFailureCode();
+            break;
+        }
+        PumpMessages();
+        // At most the millisecond of a pass; the answer, the link thread's
+        // data or an abort ends it at once.
+        WaitForInput(waitItems, 2, 1);
     }
     transport->EndReceive();
-    return lastStatus = APP_RESPONSE_TIMEOUT;
+    if (complete) return ParseResponse();
+    return lastStatus = status;
+}
+
+int32_t CommandSession::TakeAvailable(uint32_t& received, bool& complete) {
+    uint32_t room = kTextSize - received;
+    int32_t n = transport->Receive(reinterpret_cast<uint8_t*>(responseBuffer) + received, room);
+    if (static_cast<uint32_t>(n) > room) return APP_UNKNOWN_RECEIVE_ERROR;
+    if (trace) trace->Received(responseBuffer + received, static_cast<uint32_t>(n));
+    uint32_t first = received;
+    received += static_cast<uint32_t>(n);
+    if (std::memchr(responseBuffer + first, 0, received - first)) return APP_WRONG_RESPONSE_DATA;
+    const char* lf = static_cast<const char*>(std::memchr(responseBuffer + first, '\n', received - first));
+    while (lf) {
+        uint32_t lineLength = static_cast<uint32_t>(lf - responseBuffer) + 1;
+        if (!IsStaleAnswer(lineLength)) {
+            if (lineLength != received) return APP_WRONG_RESPONSE_DATA;
+            complete = true;
+            return 0;
+        }
+        // The late answer of an earlier command: dropped, and the wait goes
+        // on for this one's.
+        received -= lineLength;
+        std::memmove(responseBuffer, responseBuffer + lineLength, received);
+        std::memset(responseBuffer + received, 0, lineLength);
+        lf = static_cast<const char*>(std::memchr(responseBuffer, '\n', received));
+    }
+    // A full buffer without a line end can never become a well-formed line;
+    // waiting for the time-out would only delay.
+    return received == kTextSize ? APP_WRONG_RESPONSE_DATA : 0;
 }
 
 bool CommandSession::IsStaleAnswer(uint32_t lineLength) const {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/wait.h"
+
 namespace korvo {
 
 class INetworkLayer;
@@ -18,8 +20,11 @@ public:
 
     // Copies the process-wide link_transfer_time and extend_response_time,
     // hands a non-zero transfer time and a set DNS connect mode to the
-    // transport. The transport is not owned.
-    explicit CommandSession(INetworkLayer* transport);
+    // transport. The transport is not owned. input, when given, is what
+    // becomes ready when the transport has bytes for the wait (it lives as
+    // long as the transport); without it each wait pass lasts its
+    // millisecond unless an abort ends it.
+    explicit CommandSession(INetworkLayer* transport, const Waitable* input = nullptr);
 
     CommandSession(const CommandSession&) = delete;
     CommandSession& operator=(const CommandSession&) = delete;
@@ -38,13 +43,19 @@ public:
     // Ends the running wait with -106; never cleared: every later exchange
     // ends with -106 at once, without sending its request. May be called
     // from another thread or from a dispatched window message.
-    void RequestAbort() { abortRequested.store(true, std::memory_order_relaxed); }
+    void RequestAbort() {
+        abortRequested.store(true, std::memory_order_relaxed);
+        abortWake.Raise();
+    }
 
     INetworkLayer* Transport() const { return transport; }
     // The connection's wire trace (nullptr: none); set before Connect.
     void SetTrace(std::shared_ptr<WireTrace> t) { trace = std::move(t); }
     // The owner of the connection clears this before destroying the transport.
-    void DetachTransport() { transport = nullptr; }
+    void DetachTransport() {
+        transport = nullptr;
+        waitItems[0] = nullptr;
+    }
 
     int32_t LastStatus() const { return lastStatus; }
     void SetLastStatus(int32_t status) { lastStatus = status; }
@@ -63,6 +74,10 @@ public:
 
 private:
     int32_t WaitResponse(uint32_t timeLimit);
+    // Takes what the transport has into responseBuffer after the received
+    // bytes. 0 while the line goes on (complete false) and when it is there
+    // (complete true); a negative code when it can never be a good line.
+    int32_t TakeAvailable(uint32_t& received, bool& complete);
     int32_t ParseResponse();
     // The complete line at the start of responseBuffer begins with the short
     // name of another catalogue command: the answer of an earlier exchange
@@ -73,6 +88,9 @@ private:
     std::shared_ptr<WireTrace> trace;
     int32_t lastStatus = 0;
     std::atomic<bool> abortRequested{false};
+    WakeSignal abortWake;
+    // What ends a pass of the wait early: the transport's input, the abort.
+    const Waitable* waitItems[2];
     char lastCommandName[kTextSize];
     char responseBuffer[kTextSize];
     const char* currentWireName = nullptr;

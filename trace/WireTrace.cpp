@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "korvo_version.h"
@@ -24,17 +25,6 @@ namespace {
 std::atomic<uint32_t> g_connectionNumber{0};
 
 constexpr int kNameAttempts = 100;
-
-class Locked {
-public:
-    explicit Locked(LockFlag& l) : lock(l) { lock.Take(); }
-    ~Locked() { lock.Release(); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    LockFlag& lock;
-};
 
 int64_t FloorDiv(int64_t a, int64_t b) {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
@@ -129,7 +119,7 @@ bool WireTrace::Create(const char* folder, int32_t handle, const char* link) {
 WireTrace::~WireTrace() {
     if (file == os::kNoFile) return;
     {
-        Locked locked(lock);
+        std::lock_guard<SpinLock> locked(lock);
         EndPair();
         text.Clear();
         text.Text("** closed");
@@ -189,7 +179,7 @@ void WireTrace::EndPair() {
 }
 
 void WireTrace::Opened(int32_t result) {
-    Locked locked(lock);
+    std::lock_guard<SpinLock> locked(lock);
     EndPair();
     text.Clear();
     text.Text("** open: ");
@@ -198,7 +188,7 @@ void WireTrace::Opened(int32_t result) {
 }
 
 void WireTrace::Request(const char* line, uint32_t length) {
-    Locked locked(lock);
+    std::lock_guard<SpinLock> locked(lock);
     EndPair();
     requestTick = TickCount();
     text.Clear();
@@ -209,7 +199,7 @@ void WireTrace::Request(const char* line, uint32_t length) {
 
 void WireTrace::Received(const char* bytes, uint32_t length) {
     if (length == 0) return;
-    Locked locked(lock);
+    std::lock_guard<SpinLock> locked(lock);
     EndPair();
     text.Clear();
     text.Text("<< ");
@@ -218,7 +208,7 @@ void WireTrace::Received(const char* bytes, uint32_t length) {
 }
 
 void WireTrace::Result(int32_t code) {
-    Locked locked(lock);
+    std::lock_guard<SpinLock> locked(lock);
     EndPair();
     text.Clear();
     text.Text("== ");
@@ -230,7 +220,7 @@ void WireTrace::Result(int32_t code) {
 }
 
 void WireTrace::FrameSent(const uint8_t* body, uint32_t length, uint32_t result) {
-    Locked locked(lock);
+    std::lock_guard<SpinLock> locked(lock);
     if (length > 0) deviceAddress = body[0];
     text.Clear();
     text.Text("-> ");
@@ -297,7 +287,7 @@ void WireTrace::ReceivedFrameText(const uint8_t* body, int32_t result) {
 }
 
 void WireTrace::FrameReceived(const uint8_t* body, int32_t result) {
-    Locked locked(lock);
+    std::lock_guard<SpinLock> locked(lock);
     ReceivedFrameText(body, result);
     if (holding) {
         holding = false;

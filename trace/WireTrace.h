@@ -23,8 +23,8 @@
 #include <memory>
 
 #include "platform/file.h"
+#include "platform/spin_lock.h"
 #include "trace/TraceLine.h"
-#include "transport/LockFlag.h"
 
 namespace korvo {
 
@@ -82,7 +82,7 @@ private:
     void EndPair();
     void ReceivedFrameText(const uint8_t* body, int32_t result);
 
-    LockFlag lock;
+    SpinLock lock;
     os::FileHandle file = os::kNoFile;
     bool failed = false;
     char path[kPathSize] = {};

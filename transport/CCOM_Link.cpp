@@ -69,10 +69,12 @@ int32_t CCOM_Link::Open() {
     timeouts.readInterval = kReadIntervalTimeout;
     timeouts.writeTotalConstant = kWriteTimeout;
     os::SerialSetTimeouts(portHandle, timeouts);
+    input.WatchSerial(portHandle);
     return 0;
 }
 
 int32_t CCOM_Link::Close() {
+    input.Stop();
     os::SerialClose(portHandle);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/serial.h"
+#include "platform/wait.h"
 #include "transport/CBytePipeLayer.h"
 
 namespace korvo {
@@ -42,11 +43,14 @@ public:
     const char* PortName() const { return portName; }
     uint32_t BaudRate() const { return baudRate; }
     bool IsOpen() const { return os::IsSerialOpen(portHandle); }
+    // Ready while the port has bytes to read, where the system can tell.
+    const Waitable* Input() const { return &input; }
 
 private:
     char portName[os::kSerialPortNameSize];
     uint32_t baudRate;
     os::SerialHandle portHandle;
+    InputWatch input;
 };
 
 } // namespace korvo

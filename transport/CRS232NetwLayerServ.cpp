@@ -1,6 +1,7 @@
 #include "transport/CRS232NetwLayerServ.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -40,6 +41,13 @@ std::shared_ptr<SerialLinkState> NewState(const char* portName, int32_t baudRate
     }
 }
 
+// Wakes an idle thread only when the request is new: the session asks on
+// every pass of its wait.
+void RequestPolling(SerialLinkState& s) {
+    if (!s.pollRequested.exchange(true)) s.WakeThread();
+}
+
+
 } // namespace
 
 CRS232NetwLayerServ::CRS232NetwLayerServ(const char* portName, int32_t baudRate,
@@ -58,6 +66,20 @@ bool CRS232NetwLayerServ::ThreadRuns() const {
     return threadHandle && !ThreadHasEnded(threadHandle);
 }
 
+void CRS232NetwLayerServ::WaitForThread() const {
+    PumpMessages();
+    const Waitable* wake[] = {&input};
+    WaitForSignal(wake, 1, 1);
+}
+
+void CRS232NetwLayerServ::Joined() {
+    JoinThread(threadHandle);
+    threadHandle = nullptr;
+    input.Show(nullptr);
+    state->callerWake.Close();
+    state->threadWake.Close();
+}
+
 int32_t CRS232NetwLayerServ::Open() {
     if (threadHandle) Close();
     if (!state) return APP_COMM_THREAD_ERROR;
@@ -74,20 +96,24 @@ int32_t CRS232NetwLayerServ::Open() {
 
     auto* holder = new (std::nothrow) std::shared_ptr<SerialLinkState>(state);
     if (!holder) return APP_COMM_THREAD_ERROR;
+    // Without them every wait lasts its time; the link still works.
+    s.callerWake.Open();
+    s.threadWake.Open();
+    input.Show(&s.callerWake);
     threadHandle = StartThread(RunLinkThread, holder);
     if (!threadHandle) {
         delete holder;
+        input.Show(nullptr);
+        s.callerWake.Close();
+        s.threadWake.Close();
         return APP_COMM_THREAD_ERROR;
     }
-    while (!ThreadHasEnded(threadHandle) && !s.running.load() && s.failureCode.load() == 0) {
-        PumpMessages();
-        YieldThread();
-    }
+    while (!ThreadHasEnded(threadHandle) && !s.running.load() && s.failureCode.load() == 0)
+        WaitForThread();
     SleepMs(1);
     if (ThreadHasEnded(threadHandle)) {
         // It could not open the port; nothing is left to wait for.
-        JoinThread(threadHandle);
-        threadHandle = nullptr;
+        Joined();
         int32_t code = s.failureCode.load();
         if (code == 0) s.failureCode.store(code = APP_COMM_THREAD_ERROR);
         return code;
@@ -98,15 +124,13 @@ int32_t CRS232NetwLayerServ::Open() {
 int32_t CRS232NetwLayerServ::Close() {
     if (!threadHandle) return 0;
     state->stopRequested.store(true);
+    state->WakeThread();
     const uint32_t start = TickCount();
-    while (TickCount() - start < closeWait && !ThreadHasEnded(threadHandle)) {
-        PumpMessages();
-        YieldThread();
-    }
+    while (TickCount() - start < closeWait && !ThreadHasEnded(threadHandle))
+        WaitForThread();
     SleepMs(1);
     if (ThreadHasEnded(threadHandle)) {
-        JoinThread(threadHandle);
-        threadHandle = nullptr;
+        Joined();
         return 0;
     }
     // Still inside a call that does not watch the stop flag (a blocked
@@ -115,6 +139,8 @@ int32_t CRS232NetwLayerServ::Close() {
     // with a fresh state of its own.
     DetachThread(threadHandle);
     threadHandle = nullptr;
+    // Its signals stay open with it until it ends.
+    input.Show(nullptr);
     SerialLinkState& old = *state;
     auto fresh = NewState(old.portName, old.baudRate, old.frames.deviceAddress, old.factory);
     if (fresh) fresh->frames.transferTime.store(old.frames.transferTime.load());
@@ -138,65 +164,64 @@ int32_t CRS232NetwLayerServ::Send(const uint8_t* data, uint32_t length) {
     if (s.leftOver.load()) {
         const uint32_t start = TickCount();
         while ((s.dropRequested.load() || s.txLength.load() != 0) && ThreadRuns() &&
-               TickCount() - start < closeWait) {
-            PumpMessages();
-            YieldThread();
-        }
+               TickCount() - start < closeWait)
+            WaitForThread();
         s.leftOver.store(false);
     }
-    s.txLock.Take();
-    if (s.txLength.load() != 0 || length > SerialLinkState::kBufferSize || (length && !data)) {
-        s.txLock.Release();
-        return APP_SEND_BUFFER_OVERFLOW;
+    {
+        std::lock_guard<SpinLock> guard(s.txLock);
+        if (s.txLength.load() != 0 || length > SerialLinkState::kBufferSize || (length && !data))
+            return APP_SEND_BUFFER_OVERFLOW;
+        if (length) std::memcpy(s.txBuffer, data, length);
+        s.txAcked.store(0);
+        s.txPendingEnd.store(0);
+        s.txLength.store(length);
+        s.answered.store(false);
     }
-    if (length) std::memcpy(s.txBuffer, data, length);
-    s.txAcked.store(0);
-    s.txPendingEnd.store(0);
-    s.txLength.store(length);
-    s.answered.store(false);
-    s.txLock.Release();
+    s.WakeThread();
     return 0;
 }
 
 int32_t CRS232NetwLayerServ::Receive(uint8_t* buffer, uint32_t capacity) {
     if (!state) return 0;
     SerialLinkState& s = *state;
-    s.pollRequested.store(true);
+    RequestPolling(s);
     if (s.rxLength.load() == 0) return 0;
-    s.rxLock.Take();
-    uint32_t waiting = s.rxLength.load();
-    uint32_t n = capacity < waiting ? capacity : waiting;
-    if (n && buffer)
-        std::memcpy(buffer, s.rxBuffer, n);
-    else
-        n = 0;
-    if (n == waiting) {
-        std::memset(s.rxBuffer, 0, waiting);
-        s.rxLength.store(0);
-    } else {
-        std::memmove(s.rxBuffer, s.rxBuffer + n, waiting - n);
-        std::memset(s.rxBuffer + waiting - n, 0, n);
-        s.rxLength.store(waiting - n);
+    uint32_t n = 0;
+    {
+        std::lock_guard<SpinLock> guard(s.rxLock);
+        uint32_t waiting = s.rxLength.load();
+        n = capacity < waiting ? capacity : waiting;
+        if (n && buffer)
+            std::memcpy(buffer, s.rxBuffer, n);
+        else
+            n = 0;
+        if (n == waiting) {
+            std::memset(s.rxBuffer, 0, waiting);
+            s.rxLength.store(0);
+        } else {
+            std::memmove(s.rxBuffer, s.rxBuffer + n, waiting - n);
+            std::memset(s.rxBuffer + waiting - n, 0, n);
+            s.rxLength.store(waiting - n);
+        }
+        s.pollRequested.store(false);
     }
-    s.pollRequested.store(false);
-    s.rxLock.Release();
     if (n) s.answered.store(true);
     return static_cast<int32_t>(n);
 }
 
 uint32_t CRS232NetwLayerServ::BytesAvailable() {
     if (!state) return 0;
-    state->pollRequested.store(true);
+    RequestPolling(*state);
     return state->rxLength.load();
 }
 
 void CRS232NetwLayerServ::PurgeReceive() {
     if (!state) return;
     SerialLinkState& s = *state;
-    s.rxLock.Take();
+    std::lock_guard<SpinLock> guard(s.rxLock);
     std::memset(s.rxBuffer, 0, sizeof s.rxBuffer);
     s.rxLength.store(0);
-    s.rxLock.Release();
 }
 
 void CRS232NetwLayerServ::EndReceive() {
@@ -208,7 +233,10 @@ void CRS232NetwLayerServ::EndReceive() {
     // a repeat, which the link finishes.
     if (state->txLength.load() == 0) return;
     state->leftOver.store(true);
-    if (!state->answered.load()) state->dropRequested.store(true);
+    if (!state->answered.load()) {
+        state->dropRequested.store(true);
+        state->WakeThread();
+    }
 }
 
 bool CRS232NetwLayerServ::HasFailed() {

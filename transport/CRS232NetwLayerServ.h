@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/wait.h"
 #include "transport/INetworkLayer.h"
 #include "transport/SerialLinkState.h"
 
@@ -50,10 +51,20 @@ public:
 
     // The link thread writes its frames into the connection's wire trace.
     void SetTrace(std::shared_ptr<WireTrace> trace);
+    // Ready when the link thread has handed data over, recorded a failure or
+    // ended.
+    const Waitable* Input() const { return &input; }
 
 private:
     bool ThreadRuns() const;
+    // Dispatches window messages and waits at most a millisecond for the
+    // link thread to signal.
+    void WaitForThread() const;
+    // The thread has ended and was joined: its signals are closed.
+    void Joined();
 
+    // The current state's signal to the caller.
+    WaitableView input;
     std::shared_ptr<SerialLinkState> state;
     ThreadHandle* threadHandle = nullptr;
     uint32_t closeWait = kCloseWait;

@@ -82,11 +82,13 @@ int32_t CTcpNetwLayer::Open() {
         Close();
         return ConnectError(error);
     }
+    input.WatchSocket(socketHandle);
     return 0;
 }
 
 int32_t CTcpNetwLayer::Close() {
     if (socketHandle != os::kInvalidSocket) {
+        input.Stop();
         os::SocketShutdown(socketHandle);
         os::SocketClose(socketHandle);
         socketHandle = os::kInvalidSocket;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/socket.h"
+#include "platform/wait.h"
 #include "transport/CBytePipeLayer.h"
 
 namespace korvo {
@@ -45,12 +46,15 @@ public:
     const char* HostText() const { return hostText.get(); }
     int32_t Port() const { return port; }
     bool IsOpen() const { return socketHandle != os::kInvalidSocket; }
+    // Ready while the socket has bytes to read or the printer has closed it.
+    const Waitable* Input() const { return &input; }
 
 private:
     int32_t port;
     uint32_t dnsMode = 0;
     std::unique_ptr<char[]> hostText;
     os::SocketHandle socketHandle = os::kInvalidSocket;
+    InputWatch input;
     // Code of a closed or broken connection; 0 while it is fine.
     int32_t failureCode = 0;
 };

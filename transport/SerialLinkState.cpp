@@ -1,6 +1,7 @@
 #include "transport/SerialLinkState.h"
 
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace korvo {
@@ -15,12 +16,11 @@ SerialLinkState::SerialLinkState(const char* name, int32_t baud, uint8_t deviceA
 }
 
 void SerialLinkState::ClearTransmit() {
-    txLock.Take();
+    std::lock_guard<SpinLock> guard(txLock);
     txAcked.store(0);
     txPendingEnd.store(0);
     txLength.store(0);
     std::memset(txBuffer, 0, sizeof txBuffer);
-    txLock.Release();
 }
 
 } // namespace korvo

@@ -9,9 +9,10 @@
 #include <functional>
 #include <memory>
 
+#include "platform/spin_lock.h"
+#include "platform/wait.h"
 #include "transport/INetworkLayer.h"
 #include "transport/LinkFrames.h"
-#include "transport/LockFlag.h"
 
 namespace korvo {
 
@@ -30,6 +31,14 @@ struct SerialLinkState {
     // Drops the queued message; takes txLock.
     void ClearTransmit();
 
+    // Ends a wait of the caller's side (after data came in, a failure, the
+    // thread's start and end, a message finished or dropped) and of the link
+    // thread (after a message was queued, a poll asked for, a drop or the stop
+    // requested), so that neither has to look again a millisecond later.
+    // Both are open while a thread runs on this state.
+    void WakeCaller() const { callerWake.Raise(); }
+    void WakeThread() const { threadWake.Raise(); }
+
     char portName[kPortNameSize];
     int32_t baudRate;
     LinkFactory factory;
@@ -44,12 +53,12 @@ struct SerialLinkState {
     std::atomic<uint32_t> txAcked{0};
     std::atomic<uint32_t> txPendingEnd{0};
     std::atomic<uint32_t> txLength{0};
-    LockFlag txLock;
+    SpinLock txLock;
 
     // Received data not yet taken by Receive, guarded by rxLock.
     uint8_t rxBuffer[kBufferSize];
     std::atomic<uint32_t> rxLength{0};
-    LockFlag rxLock;
+    SpinLock rxLock;
 
     std::atomic<bool> pollRequested{false};
     // Receive has handed out bytes since the last Send: the printer answered.
@@ -65,6 +74,9 @@ struct SerialLinkState {
     std::atomic<int32_t> failureCode{0};
     std::atomic<bool> running{false};
     std::atomic<bool> stopRequested{false};
+
+    WakeSignal callerWake;
+    WakeSignal threadWake;
 };
 
 // The link thread's entry: argument is a heap-allocated

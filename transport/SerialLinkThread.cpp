@@ -4,9 +4,11 @@
 // receives one; the primary never reads at any other time.
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "korvocomm.h"
 #include "platform/clock.h"
+#include "platform/wait.h"
 #include "trace/WireTrace.h"
 #include "transport/SerialLinkState.h"
 
@@ -22,6 +24,11 @@ constexpr uint8_t kPollsAfterInformation = 255;
 // The closing DISC waits this long at most for its UA, whatever the
 // transfer time, so that Close stays well within its wait.
 constexpr uint32_t kClosingWait = 250;
+// The first idle passes after activity keep the millisecond of a busy pass:
+// the time-outs they count may still set the link up again. Later ones wait
+// longer; whatever gives the thread work ends their wait at once.
+constexpr uint32_t kQuickIdlePasses = 10;
+constexpr uint32_t kIdleWait = 20;
 
 class LinkLoop {
 public:
@@ -43,6 +50,7 @@ private:
     uint32_t failedPasses = 0;
     uint32_t timeouts = 0;
     bool resetDone = false;
+    uint32_t idlePasses = 0;
     uint32_t rnrCount = 0;
     // An information frame went out in answer to RR, and the answers since
     // have been RNR.
@@ -86,19 +94,21 @@ int32_t LinkLoop::OnInformation() {
         if (length >= 2 && length <= kFrameDataMax + 1) {
             uint32_t data = length - 1;
             bool stored = false;
-            s.rxLock.Take();
-            uint32_t waiting = s.rxLength.load();
-            if (waiting + data <= SerialLinkState::kBufferSize) {
-                std::memcpy(s.rxBuffer + waiting, f.frameBuffer + 4, data);
-                s.rxLength.store(waiting + data);
-                stored = true;
+            {
+                std::lock_guard<SpinLock> guard(s.rxLock);
+                uint32_t waiting = s.rxLength.load();
+                if (waiting + data <= SerialLinkState::kBufferSize) {
+                    std::memcpy(s.rxBuffer + waiting, f.frameBuffer + 4, data);
+                    s.rxLength.store(waiting + data);
+                    stored = true;
+                }
             }
-            s.rxLock.Release();
             // A frame that does not fit stays unacknowledged; the printer
             // sends it again once there is room.
             if (stored) {
                 f.recvSeq = NextSequence(f.recvSeq);
                 s.keepPolling.store(kPollsAfterData);
+                s.WakeCaller();
             }
         }
         return PollOrRepeat();
@@ -119,17 +129,19 @@ int32_t LinkLoop::OnSupervisory() {
     // Only an N(R) that moved acknowledges the frame in flight; one that
     // stayed says it was not taken, and it goes again.
     if (advanced && s.txLength.load() != 0 && s.txAcked.load() != s.txPendingEnd.load()) {
-        s.txLock.Take();
-        uint32_t end = s.txPendingEnd.load();
-        s.txAcked.store(end);
-        if (end == s.txLength.load()) {
-            s.txAcked.store(0);
-            s.txPendingEnd.store(0);
-            s.txLength.store(0);
-            std::memset(s.txBuffer, 0, sizeof s.txBuffer);
+        {
+            std::lock_guard<SpinLock> guard(s.txLock);
+            uint32_t end = s.txPendingEnd.load();
+            s.txAcked.store(end);
+            if (end == s.txLength.load()) {
+                s.txAcked.store(0);
+                s.txPendingEnd.store(0);
+                s.txLength.store(0);
+                std::memset(s.txBuffer, 0, sizeof s.txBuffer);
+            }
         }
-        s.txLock.Release();
         s.keepPolling.store(kPollsAfterData);
+        s.WakeCaller();
     }
     if (f.peerReady && s.txLength.load() != 0) return SendNextPiece();
     return PollOrRepeat();
@@ -199,6 +211,7 @@ void LinkLoop::Bookkeeping(int32_t result) {
         s.failureCode.store(result);
         f.linkState = kLinkSetUpRequested;
         s.ClearTransmit();
+        s.WakeCaller();
         afterInformation = false;
         rnrCount = 0;
         failedPasses = 0;
@@ -214,6 +227,7 @@ int32_t LinkLoop::Run() {
     f.cancel = &s.stopRequested;
     f.ResetLink();
     s.running.store(true);
+    s.WakeCaller();
 
     int32_t result = 0;
     for (;;) {
@@ -227,9 +241,11 @@ int32_t LinkLoop::Run() {
                 f.linkState = kLinkSetUpRequested;
             }
             s.dropRequested.store(false);
+            s.WakeCaller();
         }
         bool busy = s.pollRequested.load() || s.txLength.load() != 0 || s.keepPolling.load() != 0;
         if (busy) {
+            idlePasses = 0;
             result = NextStep();
             if (f.lastSent == kCtrlI && f.linkState == kCtrlRR) afterInformation = true;
             PumpMessages();
@@ -246,11 +262,12 @@ int32_t LinkLoop::Run() {
                     // up again, and send a message it has not acknowledged
                     // from its first byte. One it has acknowledged never goes
                     // again: the printer has it, and would run it twice.
-                    s.txLock.Take();
-                    s.txAcked.store(0);
-                    s.txPendingEnd.store(0);
-                    f.peerReady = false;
-                    s.txLock.Release();
+                    {
+                        std::lock_guard<SpinLock> guard(s.txLock);
+                        s.txAcked.store(0);
+                        s.txPendingEnd.store(0);
+                        f.peerReady = false;
+                    }
                     f.linkState = kLinkSetUpRequested;
                     rnrCount = 0;
                     afterInformation = false;
@@ -266,7 +283,9 @@ int32_t LinkLoop::Run() {
             // An idle pass keeps the last busy pass's result; a time-out
             // there goes on counting until the link is set up again.
             PumpMessages();
-            SleepMs(1);
+            const Waitable* wake[] = {&s.threadWake};
+            WaitForInput(wake, 1, idlePasses < kQuickIdlePasses ? 1 : kIdleWait);
+            if (idlePasses < kQuickIdlePasses) ++idlePasses;
             rnrCount = 0;
             afterInformation = false;
             f.peerReady = false;
@@ -310,6 +329,7 @@ void RunLinkThread(void* argument) {
     }
     s.failureCode.store(result);
     s.running.store(false);
+    s.WakeCaller();
 }
 
 } // namespace korvo

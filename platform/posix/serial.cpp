@@ -249,6 +249,11 @@ uint32_t SerialWrite(SerialHandle handle, const void* data, uint32_t length,
     return 0;
 }
 
+intptr_t SerialWaitHandle(SerialHandle handle) {
+    Port* port = ToPort(handle);
+    return port ? port->fd : -1;
+}
+
 void SerialClose(SerialHandle& handle) {
     Port* port = ToPort(handle);
     handle = NoSerialHandle();

@@ -235,6 +235,8 @@ TEST(CommandSessionAbort, AbortFromTheMessagePump) {
     bool drop = false;
     EXPECT_EQ(session.Execute("pXR", nullptr, drop), APP_COMMUNICATION_ABORTED);
     SetMessagePumpHook(nullptr);
+    // The abort ends the pass's wait at once: no time passes.
+    EXPECT_EQ(clock.SleptMs(), 0u);
     // Not even a printer that would answer at once gets the next request.
     transport.AnswerEach([](const std::string& r) { return std::vector<std::string>{ResponseTo(r, 0)}; });
     EXPECT_EQ(session.Execute("pXR", nullptr, drop), APP_COMMUNICATION_ABORTED);

@@ -17,6 +17,7 @@
 #include "ScriptedTransport.h"
 #include "TestClock.h"
 #include "korvocomm.h"
+#include "platform/wait.h"
 #include "protocol/CommandSession.h"
 #include "transport/CTcpNetwLayer.h"
 #include "transport/HostAddress.h"
@@ -125,6 +126,27 @@ TEST_F(TcpTest, ReceiveHandsOverWhatArrivedAndNeverWaits) {
     EXPECT_EQ(tcp.Receive(buffer, sizeof buffer), 2);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 2), "c\n");
     EXPECT_EQ(tcp.Receive(buffer, sizeof buffer), 0);
+}
+
+// What the session's wait watches: bytes and the peer's close end a wait of a
+// minute at once; a closed transport watches nothing.
+TEST_F(TcpTest, InputEndsAWaitWhenBytesArriveOrThePeerCloses) {
+    CTcpNetwLayer tcp(test::OwnedText("127.0.0.1"), listener.Port());
+    const Waitable* items[] = {tcp.Input()};
+    EXPECT_EQ(tcp.Input()->Handle(), Waitable::kNone);
+    Connect(tcp);
+    EXPECT_FALSE(WaitForInput(items, 1, 0));
+    ASSERT_TRUE(test::WriteAll(peer, "abc\n"));
+    EXPECT_TRUE(WaitForInput(items, 1, 60000));
+    uint8_t buffer[8];
+    EXPECT_EQ(tcp.Receive(buffer, sizeof buffer), 4);
+    close(peer);
+    peer = -1;
+    EXPECT_TRUE(WaitForInput(items, 1, 60000));
+    EXPECT_EQ(tcp.BytesAvailable(), 0u);
+    EXPECT_TRUE(tcp.HasFailed());
+    tcp.Close();
+    EXPECT_EQ(tcp.Input()->Handle(), Waitable::kNone);
 }
 
 TEST_F(TcpTest, PurgeDiscardsEverythingAndPeekIsCapped) {
