@@ -204,6 +204,35 @@ TEST_F(FrontEndTest, LinesBeforeTheCloseAreExecuted) {
     EXPECT_EQ(journal.find("TCP"), std::string::npos) << journal;
 }
 
+// The close may show first on writing an answer: with its input full (the
+// bytes after the last line fill it), the simulator reads nothing more until
+// the delayed answer of the first line is out, and finds the peer gone on
+// writing the next one.
+TEST_F(FrontEndTest, LinesBeforeACloseSeenOnWritingAreExecuted) {
+    clockOwner = std::make_unique<korvo::test::TestClock>();
+    StartTcp();
+    std::string error;
+    ASSERT_TRUE(sim->AddFault("CONNECT delay 100 count=1", error));
+    std::string lines = "CONNECT\tREQ\n";
+    while (lines.size() < 8000)
+        lines += "gDT\tREQ\t1\n";
+    ASSERT_TRUE(client.Send(lines + "sP\tREQ\t13\t1\n" + std::string(1000, '#')));
+    client.Close();
+    auto journalHas = [&](const char* text) {
+        std::string journal = sim->JournalText();
+        for (int i = 0; i < 500 && journal.find(text) == std::string::npos; ++i) {
+            usleep(10000);
+            journal = sim->JournalText();
+        }
+        return journal;
+    };
+    journalHas(" ! fault delay 100");
+    clockOwner->Advance(100);
+    std::string journal = journalHas(" ! closed by the peer");
+    EXPECT_NE(journal.find(" > sP\\tREQ\\t13\\t1\n"), std::string::npos)
+        << journal.substr(journal.size() > 400 ? journal.size() - 400 : 0);
+}
+
 // Random faults of the lines: the same for the same seed, every kind of them,
 // and the request lines they lose never reach the printer.
 TEST_F(FrontEndTest, RandomFaultsOfLinesFollowTheSeed) {
