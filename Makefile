@@ -66,7 +66,8 @@ asan: deps-build deps-demo deps-service
 	$(CMAKE) -S . -B $(ASAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=address
 	$(CMAKE) --build $(ASAN) -j$(JOBS)
 
-# The threaded parts (the RS-232 link) under ThreadSanitizer.
+# The threaded parts (the RS-232 link, the waits, abort from another thread)
+# under ThreadSanitizer.
 tsan: deps-build
 	$(CMAKE) -S . -B $(TSAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=thread
 	$(CMAKE) --build $(TSAN) -j$(JOBS)
