@@ -67,5 +67,15 @@ echo "Installing:$missing"
 if [ "$need_i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -q
+# A mirror in the middle of a sync fails an index now and then: try again,
+# then go on with the lists there are (the install names what it cannot find).
+tries=1
+until $SUDO apt-get update -q; do
+    if [ "$tries" -ge 3 ]; then
+        echo "install-deps.sh: apt-get update failed $tries times; going on with the package lists there are" >&2
+        break
+    fi
+    tries=$((tries + 1))
+    sleep 15
+done
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
