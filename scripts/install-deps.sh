@@ -78,4 +78,14 @@ until $SUDO apt-get update -q; do
     tries=$((tries + 1))
     sleep 15
 done
-$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+install() { $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$@"; }
+if ! install $missing; then
+    # wine32 needs the i386 builds of the very versions amd64 has; when the
+    # mirror's i386 lists are behind, it alone cannot be had. The rest goes
+    # in, and the x86 Windows tests say that they were not run.
+    case " $missing " in *" wine32:i386 "*) ;; *) exit 1 ;; esac
+    rest=$(printf '%s\n' $missing | grep -vx 'wine32:i386' | tr '\n' ' ')
+    [ -z "$rest" ] || install $rest
+    echo "install-deps.sh: wine32:i386 cannot be installed from the package lists there are;" \
+         "the x86 Windows tests will not run" >&2
+fi
