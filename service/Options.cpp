@@ -19,7 +19,7 @@ struct Settings {
     bool listenSet = false, dbSet = false, tokenSet = false, tokenFileSet = false;
     std::vector<std::string> origins;
     bool originsSet = false;
-    std::vector<std::pair<std::string, std::string>> printers; // name, spec
+    std::vector<std::pair<std::string, std::string>> printers; // name, endpoint
     std::vector<int> printerResponseTimes;                     // -1: the general one
     int responseTime = -1, reconnectMax = -1, checkInterval = -1, httpThreads = -1, keepDays = -1;
 };
@@ -168,8 +168,9 @@ const char* UsageText() {
            "                        port 0 picks a free port). An address other than loopback\n"
            "                        requires a token.\n"
            "  --db FILE             the task journal (SQLite), created when missing. Required.\n"
-           "  --printer NAME=SPEC   a printer (repeatable). NAME: letters, digits, - _ . (up to 32).\n"
-           "                        SPEC: tcp:HOST:PORT, usb:COMn or rs232:COMn:SPEED:ADDRESS.\n"
+           "  --printer NAME=ENDPOINT\n"
+           "                        a printer (repeatable). NAME: letters, digits, - _ . (up to 32).\n"
+           "                        ENDPOINT: tcp:HOST:PORT, usb:COMn or rs232:COMn:SPEED:ADDRESS.\n"
            "                        On Linux COMn is $KORVOCOMM_PORTS/comn, else /dev/ttyS<n-1>.\n"
            "  --config FILE         a JSON file with the same settings: {\"listen\", \"db\", \"token\",\n"
            "                        \"tokenFile\", \"origins\": [...], \"printers\": [{\"name\",\n"
@@ -250,7 +251,7 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions& options, st
         } else if (option == "--printer") {
             size_t eq = value.find('=');
             if (eq == std::string::npos) {
-                error = "--printer wants NAME=SPEC, not " + value;
+                error = "--printer wants NAME=ENDPOINT, not " + value;
                 return false;
             }
             command.printers.emplace_back(value.substr(0, eq), value.substr(eq + 1));
@@ -354,7 +355,7 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions& options, st
     if (s.httpThreads > 0) options.httpThreads = s.httpThreads;
     if (s.keepDays >= 0) options.keepDays = s.keepDays;
     if (s.printers.empty()) {
-        error = "no printer: give at least one --printer NAME=SPEC";
+        error = "no printer: give at least one --printer NAME=ENDPOINT";
         return false;
     }
     for (size_t i = 0; i < s.printers.size(); ++i) {
@@ -371,7 +372,7 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions& options, st
             }
         }
         std::string why;
-        if (!ParsePrinterSpec(s.printers[i].second, p.spec, why)) {
+        if (!ParsePrinterEndpoint(s.printers[i].second, p.endpoint, why)) {
             error = "printer " + p.name + ": " + why;
             return false;
         }

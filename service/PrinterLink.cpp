@@ -26,14 +26,14 @@ bool ComPort(const std::string& text) {
 
 } // namespace
 
-bool ParsePrinterSpec(const std::string& text, PrinterSpec& spec, std::string& why) {
-    spec = PrinterSpec();
-    spec.text = text;
+bool ParsePrinterEndpoint(const std::string& text, PrinterEndpoint& endpoint, std::string& why) {
+    endpoint = PrinterEndpoint();
+    endpoint.text = text;
     size_t colon = text.find(':');
     std::string kind = text.substr(0, colon);
     std::string rest = colon == std::string::npos ? "" : text.substr(colon + 1);
     if (kind == "tcp") {
-        spec.kind = PrinterSpec::Kind::Tcp;
+        endpoint.kind = PrinterEndpoint::Kind::Tcp;
         size_t port = rest.rfind(':');
         int number = 0;
         bool bracketed = !rest.empty() && rest[0] == '[';
@@ -43,52 +43,52 @@ bool ParsePrinterSpec(const std::string& text, PrinterSpec& spec, std::string& w
             why = "tcp wants HOST:PORT (IPv6 as [ADDRESS]:PORT), not " + rest;
             return false;
         }
-        spec.address = rest;
+        endpoint.address = rest;
         return true;
     }
     if (kind == "usb") {
-        spec.kind = PrinterSpec::Kind::Usb;
+        endpoint.kind = PrinterEndpoint::Kind::Usb;
         if (!ComPort(rest)) {
             why = "usb wants a port COM1 to COM256, not " + rest;
             return false;
         }
-        spec.address = rest;
+        endpoint.address = rest;
         return true;
     }
     if (kind == "rs232") {
-        spec.kind = PrinterSpec::Kind::Rs232;
+        endpoint.kind = PrinterEndpoint::Kind::Rs232;
         size_t a = rest.find(':');
         size_t b = a == std::string::npos ? a : rest.find(':', a + 1);
         if (b == std::string::npos || !ComPort(rest.substr(0, a)) ||
-            !ParseWholeNumber(rest.substr(a + 1, b - a - 1), 9600, 4000000, spec.speed) ||
-            !ParseWholeNumber(rest.substr(b + 1), 2, 255, spec.deviceAddress)) {
+            !ParseWholeNumber(rest.substr(a + 1, b - a - 1), 9600, 4000000, endpoint.speed) ||
+            !ParseWholeNumber(rest.substr(b + 1), 2, 255, endpoint.deviceAddress)) {
             why = "rs232 wants COMn:SPEED:ADDRESS (speed 9600 or more, address 2 to 255), not " + rest;
             return false;
         }
-        spec.address = rest.substr(0, a);
+        endpoint.address = rest.substr(0, a);
         return true;
     }
     why = "a printer is tcp:HOST:PORT, usb:COMn or rs232:COMn:SPEED:ADDRESS, not " + text;
     return false;
 }
 
-PrinterLink::PrinterLink(PrinterSpec spec, int responseTimeMs)
-    : spec(std::move(spec)), responseTimeMs(responseTimeMs) {}
+PrinterLink::PrinterLink(PrinterEndpoint endpoint, int responseTimeMs)
+    : endpoint(std::move(endpoint)), responseTimeMs(responseTimeMs) {}
 
 PrinterLink::~PrinterLink() { Disconnect(); }
 
 int PrinterLink::Connect() {
     Disconnect();
     std::lock_guard<std::mutex> lock(HandleTableMutex());
-    switch (spec.kind) {
-    case PrinterSpec::Kind::Tcp:
-        handle = ConnectTCP(spec.address.c_str());
+    switch (endpoint.kind) {
+    case PrinterEndpoint::Kind::Tcp:
+        handle = ConnectTCP(endpoint.address.c_str());
         break;
-    case PrinterSpec::Kind::Usb:
-        handle = ConnectUSB(spec.address.c_str());
+    case PrinterEndpoint::Kind::Usb:
+        handle = ConnectUSB(endpoint.address.c_str());
         break;
-    case PrinterSpec::Kind::Rs232:
-        handle = ConnectRS232(spec.address.c_str(), spec.speed, spec.deviceAddress);
+    case PrinterEndpoint::Kind::Rs232:
+        handle = ConnectRS232(endpoint.address.c_str(), endpoint.speed, endpoint.deviceAddress);
         break;
     }
     if (handle > 0) return 0;

@@ -11,7 +11,7 @@
 namespace korvod {
 
 // Where a printer is: tcp:HOST:PORT, usb:COMn or rs232:COMn:SPEED:ADDRESS.
-struct PrinterSpec {
+struct PrinterEndpoint {
     enum class Kind { Tcp, Usb, Rs232 };
     Kind kind = Kind::Tcp;
     std::string text;    // as written
@@ -20,12 +20,12 @@ struct PrinterSpec {
     int deviceAddress = 0;
 };
 
-bool ParsePrinterSpec(const std::string& text, PrinterSpec& spec, std::string& why);
+bool ParsePrinterEndpoint(const std::string& text, PrinterEndpoint& endpoint, std::string& why);
 
 class PrinterLink {
 public:
     // responseTimeMs other than 0 replaces every command's time limit.
-    PrinterLink(PrinterSpec spec, int responseTimeMs);
+    PrinterLink(PrinterEndpoint endpoint, int responseTimeMs);
     ~PrinterLink();
     PrinterLink(const PrinterLink&) = delete;
     PrinterLink& operator=(const PrinterLink&) = delete;
@@ -47,7 +47,7 @@ public:
     uint32_t LastDurationMs() const { return lastDurationMs; }
 
 private:
-    PrinterSpec spec;
+    PrinterEndpoint endpoint;
     int responseTimeMs;
     int handle = 0;
     uint32_t lastDurationMs = 0;

@@ -67,9 +67,9 @@ private:
 PrinterWorker::PrinterWorker(PrinterConfig config, Journal& journal, TaskEvents& events, Metrics& metrics,
                              const CommandHeads& heads)
     : config(std::move(config)), journal(journal), events(events), metrics(metrics), heads(heads),
-      link(this->config.spec, this->config.responseTimeMs), backoffMs(this->config.reconnectMinMs) {
+      link(this->config.endpoint, this->config.responseTimeMs), backoffMs(this->config.reconnectMinMs) {
     snapshot.name = this->config.name;
-    snapshot.connection = this->config.spec.text;
+    snapshot.connection = this->config.endpoint.text;
     metrics.PrinterState(this->config.name, "offline");
 }
 
@@ -212,7 +212,7 @@ void PrinterWorker::Run() {
                 backoffMs = std::min(backoffMs * 2, config.reconnectMaxMs);
                 continue;
             }
-            Log(config.name + ": connected to " + config.spec.text);
+            Log(config.name + ": connected to " + config.endpoint.text);
             idleChecked = false;
         }
         if (!recoveries.empty()) {

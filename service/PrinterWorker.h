@@ -32,7 +32,7 @@ public:
 
 struct PrinterConfig {
     std::string name;
-    PrinterSpec spec;
+    PrinterEndpoint endpoint;
     int responseTimeMs = 0;   // 0: the catalogue's time limits
     int reconnectMinMs = 250; // back-off between connection attempts
     int reconnectMaxMs = 10000;

@@ -137,7 +137,7 @@ class Sim:
             self.port = int(self.process.wait_line(r"^korvosim: tcp 127\.0\.0\.1:(\d+)$").group(1))
 
     @property
-    def spec(self):
+    def endpoint(self):
         return "tcp:127.0.0.1:%d" % self.port
 
     def paper(self):
@@ -203,8 +203,8 @@ class Korvod:
         self.folder = folder
         self.db = os.path.join(folder, db)
         command = [KORVOD, "--listen", "127.0.0.1:0", "--db", self.db]
-        for name, spec in printers.items():
-            command += ["--printer", "%s=%s" % (name, spec)]
+        for name, endpoint in printers.items():
+            command += ["--printer", "%s=%s" % (name, endpoint)]
         command += list(args)
         full_env = dict(os.environ)
         full_env.update(env or {})

@@ -42,7 +42,7 @@ def fresh(driver, look):
 @pytest.mark.skipif(browser_missing() is not None, reason=browser_missing() or "")
 def test_the_page_shows_the_printers_and_prints_a_test_receipt(start):
     sim = start.sim()
-    korvod = start.korvod({"front": sim.spec})
+    korvod = start.korvod({"front": sim.endpoint})
     profile = tempfile.mkdtemp(prefix="korvod-chromium-")
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM

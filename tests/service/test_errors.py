@@ -15,7 +15,7 @@ def printer_requests(sim):
 
 def test_bad_requests_are_refused_before_the_printer(start):
     sim = start.sim()
-    korvod = start.korvod({"front": sim.spec}, args=["--token", TOKEN])
+    korvod = start.korvod({"front": sim.endpoint}, args=["--token", TOKEN])
     good = small_receipt("good-1")
     long_text = "x" * 81
     cases = [
@@ -67,7 +67,7 @@ def test_bad_requests_are_refused_before_the_printer(start):
 
 def test_a_refusal_of_the_printer_is_422_and_voids_the_receipt(start):
     sim = start.sim()
-    korvod = start.korvod({"front": sim.spec})
+    korvod = start.korvod({"front": sim.endpoint})
     body = small_receipt("refused-1")
     body["items"].append({"text": "No such VAT", "price": "1.00", "vat": 6})
     status, _, answer = korvod.post("front", "receipts", body)
@@ -103,7 +103,7 @@ def test_an_offline_printer_keeps_its_tasks_until_it_comes(start):
 
 def test_the_other_endpoints(start):
     sim = start.sim()
-    korvod = start.korvod({"front": sim.spec}, args=["--origin", "https://pos.example"])
+    korvod = start.korvod({"front": sim.endpoint}, args=["--origin", "https://pos.example"])
 
     status, _, status_answer = korvod.request("GET", "/v1/printers/front/status")
     assert status == 200 and status_answer["printer"]["document"] == "none"
@@ -154,7 +154,7 @@ def test_the_other_endpoints(start):
 
 def test_many_clients_and_a_wait_of_zero(start):
     sim = start.sim(speed=0.05)
-    korvod = start.korvod({"front": sim.spec})
+    korvod = start.korvod({"front": sim.endpoint})
     status, headers, answer = korvod.post("front", "receipts", small_receipt("later-1", items=5), wait=0)
     assert status == 202 and answer["state"] in ("queued", "running")
     # A second client with the same receipt joins the task instead of

@@ -36,7 +36,7 @@ def check_repeat(korvod, sim, body, expect_replay):
 
 def run_fault(start, fault, receipt_id):
     sim = start.sim(faults=fault)
-    korvod = start.korvod({"front": sim.spec}, args=FAST)
+    korvod = start.korvod({"front": sim.endpoint}, args=FAST)
     body = small_receipt(receipt_id)
     status, _, answer = korvod.post("front", "receipts", body)
     return sim, korvod, body, status, answer
@@ -82,13 +82,13 @@ def kill_korvod_during(start, fault, receipt_id, command, count):
     """korvod killed with SIGKILL once the count-th command went out, and
     started again on the same journal."""
     sim = start.sim(faults=fault)
-    korvod = start.korvod({"front": sim.spec})
+    korvod = start.korvod({"front": sim.endpoint})
     body = small_receipt(receipt_id)
     thread, _ = post_in_background(korvod, body)
     wait_until(lambda: sent(sim, command) == count, what="%s on the wire" % command)
     korvod.kill()
     thread.join()
-    return sim, start.korvod({"front": sim.spec}, args=FAST), body
+    return sim, start.korvod({"front": sim.endpoint}, args=FAST), body
 
 
 def test_korvod_killed_after_the_end_went_out(start):
@@ -114,7 +114,7 @@ def test_printer_restarts_after_registering(start):
     port = free_port()
     state = os.path.join(start.folder, "printer.state")
     sim = start.sim(tcp_port=port, state=state, faults="eFR delay 3000 count=1")
-    korvod = start.korvod({"front": sim.spec}, args=FAST)
+    korvod = start.korvod({"front": sim.endpoint}, args=FAST)
     body = small_receipt("printer-restart")
     thread, _ = post_in_background(korvod, body)
     wait_until(lambda: sent(sim, "eFR") == 1, what="endFiscalReceipt on the wire")
@@ -143,7 +143,7 @@ def test_printer_restarts_after_registering(start):
 
 def test_sigterm_lets_the_receipt_in_progress_finish(start):
     sim = start.sim(faults="pRI delay 1000 count=1")
-    korvod = start.korvod({"front": sim.spec})
+    korvod = start.korvod({"front": sim.endpoint})
     body = small_receipt("finished-on-stop")
     thread, answer = post_in_background(korvod, body)
     wait_until(lambda: sent(sim, "pRI") == 1, what="the first item on the wire")
@@ -151,5 +151,5 @@ def test_sigterm_lets_the_receipt_in_progress_finish(start):
     thread.join()
     assert len(registered(sim, "finished-on-stop")) == 1
     assert sent(sim, "DISCONNECT") == 1
-    korvod = start.korvod({"front": sim.spec})
+    korvod = start.korvod({"front": sim.endpoint})
     assert korvod.task("finished-on-stop")["state"] == "done"

@@ -10,7 +10,7 @@ from conftest import example_receipt, paper_receipts, registered, small_receipt
 
 def test_a_receipt_is_printed_once_and_its_post_replays(start):
     sim = start.sim()
-    korvod = start.korvod({"front": sim.spec})
+    korvod = start.korvod({"front": sim.endpoint})
     body = example_receipt("sale-0001")
 
     status, headers, answer = korvod.post("front", "receipts", body)
@@ -64,7 +64,7 @@ def test_fifty_receipts_from_ten_clients_and_two_printers_at_once(start):
     # A little of a real printer's pace, so that receipts take time.
     first = start.sim(name="first", speed=0.02)
     second = start.sim(name="second", speed=0.02)
-    korvod = start.korvod({"first": first.spec, "second": second.spec})
+    korvod = start.korvod({"first": first.endpoint, "second": second.endpoint})
     answers = {}
 
     def client(printer, number, count):
