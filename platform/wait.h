@@ -79,7 +79,8 @@ public:
     void Stop();
 
 private:
-    intptr_t socketEvent = kNone; // Windows: what the socket signals, kept for the next one
+    // Windows: what the socket signals, kept for the next one (unused on POSIX).
+    [[maybe_unused]] intptr_t socketEvent = kNone;
 };
 
 // Waits at most ms until one of the items (nullptr entries are skipped) is
