@@ -8,6 +8,7 @@
 
 #include "protocol/CommandCatalogue.h"
 #include "sim/values/Amount.h"
+#include "trace/TraceLine.h"
 
 namespace korvo::sim {
 
@@ -42,50 +43,12 @@ bool Fail(std::string& error, const char* what, const char* token) {
     return false;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
+// Answers in a faults file use the escapes of the wire trace (\t \n \r \0
+// \\ \xHH), so that a traced answer can be pasted in.
 bool Unescape(const char* text, FaultAction& action) {
     size_t n = 0;
-    for (const char* p = text; *p; ++p) {
-        if (n == sizeof action.text) return false;
-        char c = *p;
-        if (c == '\\') {
-            ++p;
-            switch (*p) {
-            case 't':
-                c = '\t';
-                break;
-            case 'n':
-                c = '\n';
-                break;
-            case 'r':
-                c = '\r';
-                break;
-            case '0':
-                c = 0;
-                break;
-            case '\\':
-                c = '\\';
-                break;
-            case 'x': {
-                int high = HexValue(p[1]);
-                int low = high < 0 ? -1 : HexValue(p[2]);
-                if (low < 0) return false;
-                c = static_cast<char>(high * 16 + low);
-                p += 2;
-                break;
-            }
-            default:
-                return false;
-            }
-        }
-        action.text[n++] = c;
-    }
+    if (!UnescapeTraceText(text, std::strlen(text), action.text, sizeof action.text, n))
+        return false;
     action.textLength = n;
     return true;
 }
