@@ -231,6 +231,11 @@ uint32_t LinkLoop::Run() {
         }
         bool busy = s.pollRequested.load() || s.txLength.load() != 0 || s.keepPolling.load() != 0;
         if (busy) {
+            // Each frame of the printer answers one frame of ours: what came
+            // since the answer acted on (a copy of it, an answer after its
+            // time) would otherwise be taken for the answer to the next frame,
+            // and every later answer for that of the frame after it.
+            f.LetGoUnasked();
             result = NextStep();
             if (f.lastSent == kCtrlI && f.linkState == kCtrlRR) afterInformation = true;
             PumpMessages();
