@@ -19,6 +19,11 @@ uint32_t ByteTimeFor(int32_t baudRate) {
     return 24000u / baud + 2u;
 }
 
+uint32_t QuietTimeFor(int32_t baudRate) {
+    uint32_t baud = baudRate > 0 ? static_cast<uint32_t>(baudRate) : 38400u;
+    return 20000u / baud + 1u;
+}
+
 void PutCrc(uint8_t* at, uint16_t crc) {
     at[0] = static_cast<uint8_t>(crc & 0xFF);
     at[1] = static_cast<uint8_t>(crc >> 8);
@@ -31,7 +36,7 @@ bool CrcHoldsStart(uint16_t crc) {
 } // namespace
 
 LinkFrames::LinkFrames(uint8_t address, int32_t baudRate)
-    : deviceAddress(address), byteTime(ByteTimeFor(baudRate)) {
+    : deviceAddress(address), byteTime(ByteTimeFor(baudRate)), quietTime(QuietTimeFor(baudRate)) {
     std::memset(frameBuffer, 0, sizeof frameBuffer);
 }
 
@@ -110,6 +115,27 @@ int32_t LinkFrames::SendInformation(const uint8_t* data, uint32_t available, uin
     return 0;
 }
 
+void LinkFrames::LetGoUnasked(bool settle) {
+    const uint32_t t0 = TickCount();
+    const uint32_t limit = HeadTimeLimit();
+    uint8_t raw[64];
+    for (;;) {
+        uint32_t waiting = link->BytesAvailable();
+        uint32_t now = TickCount();
+        if (waiting > 0) {
+            int32_t got = link->Receive(raw, waiting < sizeof raw ? waiting : sizeof raw);
+            if (got > 0) {
+                lastArrival = now;
+                settle = true;
+            }
+        } else if (!settle || now - lastArrival >= quietTime) {
+            return;
+        }
+        if (now - t0 > limit) return;
+        if (waiting == 0) SleepMs(1);
+    }
+}
+
 int32_t LinkFrames::ReceiveBytes(uint32_t start, uint32_t count, uint32_t timeLimit,
                                   uint32_t& stored) {
     stored = 0;
@@ -163,6 +189,7 @@ int32_t LinkFrames::ReceiveBytes(uint32_t start, uint32_t count, uint32_t timeLi
     auto read = [&](uint32_t wanted) -> uint32_t {
         int32_t got = link->Receive(raw, wanted);
         if (got <= 0) return 0;
+        lastArrival = TickCount();
         return static_cast<uint32_t>(got) > wanted ? wanted : static_cast<uint32_t>(got);
     };
     // When the time is up, what did arrive is still taken in, so that a

@@ -47,6 +47,13 @@ struct LinkFrames {
     // that no doubling is needed.
     int32_t SendInformation(const uint8_t* data, uint32_t available, uint32_t& piece);
 
+    // Lets go what arrived since the last frame received: a frame that came
+    // before the primary sends is no answer to what it sends. With settle, or
+    // when there was something to let go, it also waits until the line has
+    // been quiet for two byte times (at most a head's wait), so that the rest
+    // of a burst of copies goes too.
+    void LetGoUnasked(bool settle);
+
     // Reads body bytes into frameBuffer at start .. start + count - 1.
     int32_t ReceiveBytes(uint32_t start, uint32_t count, uint32_t timeLimit, uint32_t& stored);
     // Receives and checks one frame; sets linkState and the sequence fields.
@@ -67,6 +74,10 @@ struct LinkFrames {
     // Written by the caller's thread (SetTransferTime), read here.
     std::atomic<uint32_t> transferTime{25};
     uint32_t byteTime;
+    // Two bytes' time on the line, rounded up to a whole tick.
+    uint32_t quietTime;
+    // When bytes last came from the line.
+    uint32_t lastArrival = 0;
     // When set, the waits for bytes end at once with a time-out.
     const std::atomic<bool>* cancel = nullptr;
 

@@ -37,6 +37,7 @@ public:
 
 private:
     int32_t NextStep();
+    bool ExpectedAnswer() const;
     int32_t Poll();
     int32_t PollOrRepeat();
     int32_t SendNextPiece();
@@ -187,6 +188,24 @@ int32_t LinkLoop::NextStep() {
     }
 }
 
+// Whether the frame received last is what the frame sent last asked for:
+// UA to DISC or SNRM, an acknowledgement that moves N(R) to an information
+// frame, RR, RNR or the next data frame to a poll.
+bool LinkLoop::ExpectedAnswer() const {
+    const bool setUp = f.lastSent == kCtrlDISC || f.lastSent == kCtrlSNRM;
+    switch (f.linkState) {
+    case kCtrlUA:
+        return setUp;
+    case kCtrlRR:
+    case kCtrlRNR:
+        return !setUp && (f.lastSent != kCtrlI || f.peerAckSeq != f.sendSeq);
+    case kCtrlI:
+        return (f.lastSent == kCtrlRR || f.lastSent == kCtrlRNR) && f.peerSendSeq == f.recvSeq;
+    default:
+        return false; // nothing, a bad frame, FRMR, a frame not known
+    }
+}
+
 void LinkLoop::Bookkeeping(int32_t result) {
     if (result == 0) {
         resetDone = false;
@@ -246,6 +265,14 @@ int32_t LinkLoop::Run() {
         bool busy = s.pollRequested.load() || s.txLength.load() != 0 || s.keepPolling.load() != 0;
         if (busy) {
             idlePasses = 0;
+            // Each frame of the printer answers one frame of ours: what came
+            // since the answer acted on (a copy of it, an answer after its
+            // time) would otherwise be taken for the answer to the next frame,
+            // and every later answer for that of the frame after it. After an
+            // answer that was not the one asked for, more of its kind may be
+            // on the way: the line must be quiet first. A clean exchange goes
+            // on at once.
+            f.LetGoUnasked(!ExpectedAnswer());
             result = NextStep();
             if (f.lastSent == kCtrlI && f.linkState == kCtrlRR) afterInformation = true;
             PumpMessages();

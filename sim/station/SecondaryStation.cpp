@@ -1,5 +1,7 @@
 #include "sim/station/SecondaryStation.h"
 
+#include <cctype>
+
 #include "transport/Crc16.h"
 #include "transport/LinkFrameFormat.h"
 
@@ -22,6 +24,14 @@ bool Agree(const std::string& a, const std::string& b) {
 }
 
 } // namespace
+
+bool StationHandler::BeginsRequest(const std::string& bytes) const {
+    size_t name = 0;
+    while (name < bytes.size() && std::isalpha(static_cast<unsigned char>(bytes[name])))
+        ++name;
+    if (name == 0 || bytes.compare(name, 4, "\tREQ") != 0 || bytes.size() <= name + 4) return false;
+    return bytes[name + 4] == '\t' || bytes[name + 4] == '\n';
+}
 
 SecondaryStation::SecondaryStation(uint8_t stationAddress, StationHandler& h)
     : address(stationAddress), handler(h) {}
@@ -207,11 +217,25 @@ void SecondaryStation::TakePiece(const std::string& piece, bool fresh) {
 }
 
 void SecondaryStation::TakeData(const std::string& data, bool mayRestart) {
-    if (mayRestart && Agree(data, request)) request.clear();
+    if (mayRestart && !request.empty()) {
+        if (Agree(data, request))
+            request.clear();
+        else
+            joinedAt = request.size();
+    }
     // A request that never ends would block the line; it is dropped.
-    if (request.size() + data.size() > kRequestMax) request.clear();
+    if (request.size() + data.size() > kRequestMax) {
+        request.clear();
+        joinedAt = 0;
+    }
     request += data;
     if (!handler.IsComplete(request)) return;
+    // The part before the new set-up is what is left of a request that the
+    // primary gave up after some of it went out, when a request line begins
+    // after it: the primary goes on after a set-up with the first byte not
+    // acknowledged, which is never the start of a line unless it is a new one.
+    if (joinedAt != 0 && handler.BeginsRequest(request.substr(joinedAt))) request.erase(0, joinedAt);
+    joinedAt = 0;
     std::string response = handler.Execute(request);
     request.clear();
     // What was not sent yet of an older response belongs to a request that

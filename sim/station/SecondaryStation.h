@@ -28,6 +28,9 @@ public:
     virtual bool IsComplete(const std::string& request) const {
         return !request.empty() && request.back() == '\n';
     }
+    // True when bytes begin a request line: a short name of letters, TAB,
+    // REQ, then TAB or LF. No part of a request after its start looks so.
+    virtual bool BeginsRequest(const std::string& bytes) const;
     // Runs one request; returns the response bytes.
     virtual std::string Execute(const std::string& request) = 0;
 };
@@ -89,6 +92,8 @@ private:
     // byte of the last information frame received on; heldFrame: how many
     // that frame carried.
     std::string request;
+    // Where in request the first frame after a new set-up began, 0 for none.
+    size_t joinedAt = 0;
     std::string held;
     size_t heldFrame = 0;
     // How many bytes the last information frame taken carried; a repeat of

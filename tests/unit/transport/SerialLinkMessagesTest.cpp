@@ -310,6 +310,23 @@ TEST_F(Messages, LateFrameInAnswerToAPieceDoesNotMakeThePrimaryPoll) {
     EXPECT_EQ(CountControl(sent, 0x93), 2);
 }
 
+TEST_F(Messages, CopiesOfTheAnswersAreLetGo) {
+    // A line that repeats every frame of the printer: each copy comes after
+    // the answer the primary acted on, and is no answer to its next frame.
+    at.line.Answer([this](const std::string& frame) {
+        std::string out;
+        at.station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), out);
+        return out + out;
+    });
+    RunsOnce("first\n");
+    RunsOnce("second\n");
+    // As on a clean line: DISC, SNRM, a poll, then for each request its
+    // frame, a poll for the answer and the acknowledgement of the answer.
+    // Taken for answers, the copies would make every frame go again and
+    // again, each time more often.
+    EXPECT_EQ(PrimaryFrames(Log()).size(), 9u);
+}
+
 TEST_F(Messages, FrameRejectIsAnsweredWithSetUp) {
     at.AddFault("frmr@i1");
     RunsOnce("rejected once\n");

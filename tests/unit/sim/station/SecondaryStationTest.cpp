@@ -239,6 +239,20 @@ TEST_F(Station, MessageSentAgainFromItsFirstByteReplacesThePartOne) {
     EXPECT_EQ(printer.executed[0], std::string(250, 'm') + std::string(250, 'n') + "\n");
 }
 
+// The primary gave a request up after its first piece ("s", cut short by the
+// CRC rule) was taken, set the link up again and sent the next request: the
+// part left over is not joined to it.
+TEST_F(Station, PartOfARequestGivenUpIsNotJoinedToTheNextRequest) {
+    Feed(IFrame(0, 0, "s"));
+    Feed(Frame(Bytes("02 01 53")));
+    Feed(Frame(Bytes("02 01 93")));
+    Feed(Poll(0));
+    Feed(IFrame(0, 0, "g"));
+    Feed(IFrame(1, 0, "HL\tREQ\t8\n"));
+    ASSERT_EQ(printer.executed.size(), 1u);
+    EXPECT_EQ(printer.executed[0], "gHL\tREQ\t8\n");
+}
+
 TEST_F(Station, NotSetUpOrUnknownFramesAreRejected) {
     Feed(Frame(Bytes("02 01 53")));
     EXPECT_EQ(Hex(Feed(Poll(0))), Hex(Frame(Bytes("01 02 97"))));
