@@ -62,7 +62,7 @@ constexpr int kConnectSeconds = 15;
 constexpr double kShortSeconds = 50;
 constexpr double kFullSeconds = 1200;
 
-struct RunSpec {
+struct RunPlan {
     std::string kind = "rs232"; // rs232, tcp, usb
     bool throttle = false;
     uint32_t baud = 115200;
@@ -84,30 +84,30 @@ struct RunSpec {
     }
 };
 
-bool ParseSpec(const std::string& text, RunSpec& spec) {
+bool ParsePlan(const std::string& text, RunPlan& plan) {
     std::vector<std::string> parts;
     std::stringstream in(text);
     for (std::string p; std::getline(in, p, ':');)
         parts.push_back(p);
     if (parts.empty()) return false;
-    spec.kind = parts[0];
-    if (spec.kind == "rs232t") {
-        spec.kind = "rs232";
-        spec.throttle = true;
+    plan.kind = parts[0];
+    if (plan.kind == "rs232t") {
+        plan.kind = "rs232";
+        plan.throttle = true;
     }
-    if (spec.kind != "rs232" && spec.kind != "tcp" && spec.kind != "usb") return false;
+    if (plan.kind != "rs232" && plan.kind != "tcp" && plan.kind != "usb") return false;
     size_t i = 1;
-    if (spec.kind == "rs232" && parts.size() != 3 && parts.size() > 1) {
-        spec.baud = static_cast<uint32_t>(std::strtoul(parts[i++].c_str(), nullptr, 10));
-        if (spec.baud < 1200) return false;
+    if (plan.kind == "rs232" && parts.size() != 3 && parts.size() > 1) {
+        plan.baud = static_cast<uint32_t>(std::strtoul(parts[i++].c_str(), nullptr, 10));
+        if (plan.baud < 1200) return false;
     }
     if (parts.size() == i + 2) {
-        spec.corrupt = std::atof(parts[i].c_str());
-        spec.lost = std::atof(parts[i + 1].c_str());
+        plan.corrupt = std::atof(parts[i].c_str());
+        plan.lost = std::atof(parts[i + 1].c_str());
         i += 2;
     }
-    return i == parts.size() && spec.corrupt >= 0 && spec.lost >= 0 &&
-           spec.corrupt + 2 * spec.lost <= 100;
+    return i == parts.size() && plan.corrupt >= 0 && plan.lost >= 0 &&
+           plan.corrupt + 2 * plan.lost <= 100;
 }
 
 // One command by the name the application uses, and the short name that its
@@ -139,7 +139,7 @@ bool ConnectionGone(int32_t r) {
 // A point-of-sale application on one connection.
 class Client {
 public:
-    Client(const RunSpec& s, std::string target) : spec(s), where(std::move(target)) {}
+    Client(const RunPlan& s, std::string target) : plan(s), where(std::move(target)) {}
     ~Client() { Close(); }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
@@ -149,17 +149,17 @@ public:
         // many runs side by side on a busy machine for some seconds.
         const Clock::time_point until = Clock::now() + std::chrono::seconds(kConnectSeconds);
         while (handle <= 0) {
-            if (spec.kind == "tcp")
+            if (plan.kind == "tcp")
                 handle = ConnectTCP(where.c_str());
-            else if (spec.kind == "usb")
+            else if (plan.kind == "usb")
                 handle = ConnectUSB(where.c_str());
             else
-                handle = ConnectRS232(where.c_str(), static_cast<int>(spec.baud), 2);
+                handle = ConnectRS232(where.c_str(), static_cast<int>(plan.baud), 2);
             if (handle > 0 || Clock::now() >= until) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         if (handle <= 0) return false;
-        if (spec.kind != "rs232") SetConfigValue(handle, "link_transfer_time", kLineTransferMs);
+        if (plan.kind != "rs232") SetConfigValue(handle, "link_transfer_time", kLineTransferMs);
         return true;
     }
 
@@ -168,7 +168,7 @@ public:
         // Every command under the same short limit: the catalogue's 30 s
         // for a receipt's beginning and 85 s for its end would stall the run
         // at every lost answer.
-        SetConfigValue(handle, "next_cmd_time", spec.kind == "rs232" ? kRs232CommandMs : kLineCommandMs);
+        SetConfigValue(handle, "next_cmd_time", plan.kind == "rs232" ? kRs232CommandMs : kLineCommandMs);
         const int64_t at = korvo::sim::HostLocalMilliseconds();
         int32_t r = SendCommand(handle, c.name, c.parameters.c_str());
         sent.push_back({Wire(c), r, at});
@@ -193,7 +193,7 @@ public:
     uint64_t reconnects = 0;
 
 private:
-    const RunSpec& spec;
+    const RunPlan& plan;
     std::string where;
     int handle = 0;
     int failuresInRow = 0;
@@ -233,7 +233,7 @@ struct Result {
 };
 
 // Run number index has its own directory, port name and journal.
-Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const std::string& keep) {
+Result RunOne(const RunPlan& plan, size_t index, const std::string& dir, const std::string& keep) {
     Result result;
     const std::string own = dir + "/run" + std::to_string(index);
     const std::string journal = own + "/journal.txt";
@@ -242,22 +242,22 @@ Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const s
 
     korvo::sim::SimulatorOptions options;
     options.journalFile = journal;
-    options.chaos.seed = spec.seed;
-    options.chaos.corrupt = spec.corrupt / 100;
-    options.chaos.lose = spec.lost / 100;
-    options.chaos.delay = spec.lost / 200;
-    options.chaos.repeat = spec.lost / 200;
+    options.chaos.seed = plan.seed;
+    options.chaos.corrupt = plan.corrupt / 100;
+    options.chaos.lose = plan.lost / 100;
+    options.chaos.delay = plan.lost / 200;
+    options.chaos.repeat = plan.lost / 200;
     const std::string device = dir + "/com" + std::to_string(10 + index);
-    if (spec.kind == "tcp") {
+    if (plan.kind == "tcp") {
         options.tcp.push_back("127.0.0.1:0");
-    } else if (spec.kind == "usb") {
+    } else if (plan.kind == "usb") {
         options.usb.push_back(device);
     } else {
         korvo::sim::Rs232Options rs232;
         rs232.path = device;
-        rs232.baudRate = spec.baud;
-        rs232.throttle = spec.throttle;
-        rs232.faults = spec.linkFaults;
+        rs232.baudRate = plan.baud;
+        rs232.throttle = plan.throttle;
+        rs232.faults = plan.linkFaults;
         options.rs232.push_back(rs232);
     }
     korvo::sim::Simulator simulator(options);
@@ -265,7 +265,7 @@ Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const s
     // With --keep, the RS-232 line as the station had it: what reached it
     // (a repeated frame twice, a lost one not at all) and what it sent.
     std::ofstream line;
-    if (!keep.empty() && spec.kind == "rs232") {
+    if (!keep.empty() && plan.kind == "rs232") {
         line.open(own + "/line.txt");
         simulator.Rs232(0)->SetRecorder([&line](bool fromPrimary, const std::string& bytes) {
             const int64_t ms = korvo::sim::HostLocalMilliseconds();
@@ -284,18 +284,18 @@ Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const s
         });
     }
     const std::string target =
-        spec.kind == "tcp" ? "127.0.0.1:" + std::to_string(simulator.TcpPort()) : port;
+        plan.kind == "tcp" ? "127.0.0.1:" + std::to_string(simulator.TcpPort()) : port;
 
     const Clock::time_point start = Clock::now();
-    Client client(spec, target);
+    Client client(plan, target);
     if (!client.Connect()) {
         result.error = "cannot connect to " + target;
         return result;
     }
     for (uint64_t k = 0;; ++k) {
-        if (spec.commands && client.sent.size() >= spec.commands) break;
-        if (spec.seconds > 0 &&
-            std::chrono::duration<double>(Clock::now() - start).count() >= spec.seconds)
+        if (plan.commands && client.sent.size() >= plan.commands) break;
+        if (plan.seconds > 0 &&
+            std::chrono::duration<double>(Clock::now() - start).count() >= plan.seconds)
             break;
         Round(client, k);
     }
@@ -315,7 +315,7 @@ Result RunOne(const RunSpec& spec, size_t index, const std::string& dir, const s
     result.ok = true;
     if (!keep.empty()) {
         std::filesystem::create_directories(keep);
-        const std::string name = keep + "/seed" + std::to_string(spec.seed);
+        const std::string name = keep + "/seed" + std::to_string(plan.seed);
         std::filesystem::copy_file(journal, name + "-journal.txt",
                                    std::filesystem::copy_options::overwrite_existing);
         if (line.is_open()) {
@@ -367,7 +367,7 @@ int Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<RunSpec> runs;
+    std::vector<RunPlan> runs;
     bool shortRun = false;
     double seconds = 0;
     uint64_t commands = 0;
@@ -381,9 +381,9 @@ int main(int argc, char** argv) {
         if (a == "--short") {
             shortRun = true;
         } else if (a == "--run" && more) {
-            RunSpec spec;
-            if (!ParseSpec(argv[++i], spec)) return Usage();
-            runs.push_back(spec);
+            RunPlan plan;
+            if (!ParsePlan(argv[++i], plan)) return Usage();
+            runs.push_back(plan);
         } else if (a == "--seconds" && more) {
             seconds = std::atof(argv[++i]);
         } else if (a == "--commands" && more) {
@@ -409,7 +409,7 @@ int main(int argc, char** argv) {
         // Three runs at 115200 baud and 5 % / 2 % in the full run, with
         // seeds of their own, for the 100 000 RS-232 commands.
         struct Row {
-            const char* spec;
+            const char* plan;
             bool fullOnly;
         };
         const Row table[] = {
@@ -421,24 +421,24 @@ int main(int argc, char** argv) {
         };
         for (const Row& row : table) {
             if (shortRun && row.fullOnly) continue;
-            RunSpec spec;
-            ParseSpec(row.spec, spec);
-            spec.seconds = shortRun ? kShortSeconds : kFullSeconds;
-            runs.push_back(spec);
+            RunPlan plan;
+            ParsePlan(row.plan, plan);
+            plan.seconds = shortRun ? kShortSeconds : kFullSeconds;
+            runs.push_back(plan);
         }
         if (jobs == 0) jobs = runs.size();
     }
     if (jobs == 0) jobs = 1;
     for (size_t i = 0; i < runs.size(); ++i) {
-        RunSpec& spec = runs[i];
-        spec.seed = seed + i;
-        if (seconds > 0) spec.seconds = seconds;
+        RunPlan& plan = runs[i];
+        plan.seed = seed + i;
+        if (seconds > 0) plan.seconds = seconds;
         if (commands > 0) {
-            spec.commands = commands;
-            if (seconds <= 0) spec.seconds = 0;
+            plan.commands = commands;
+            if (seconds <= 0) plan.seconds = 0;
         }
-        if (spec.seconds <= 0 && spec.commands == 0) spec.seconds = 10;
-        if (spec.kind == "rs232") spec.linkFaults = linkFaults;
+        if (plan.seconds <= 0 && plan.commands == 0) plan.seconds = 10;
+        if (plan.kind == "rs232") plan.linkFaults = linkFaults;
     }
 
     const std::string dir = (std::filesystem::temp_directory_path() /
