@@ -152,8 +152,8 @@ void SecondaryStation::OnFrame(std::string& out) {
         std::string piece(body, 4, At(body, 3) - 1u);
         if (ns == vr) {
             TakePiece(piece, true);
-            vr = (vr + 1) & 7;
-        } else if (!firstAfterSetUp && ns == ((vr + 7) & 7)) {
+            vr = NextSequence(vr);
+        } else if (!firstAfterSetUp && ns == PreviousSequence(vr)) {
             // The frame taken last, again: our acknowledgement was lost.
             TakePiece(piece, false);
         }
@@ -175,7 +175,7 @@ void SecondaryStation::OnFrame(std::string& out) {
 }
 
 void SecondaryStation::Acknowledged(uint8_t nr) {
-    if (hasInFlight && nr == ((vs + 1) & 7)) {
+    if (hasInFlight && nr == NextSequence(vs)) {
         vs = nr;
         hasInFlight = false;
         inFlight.clear();
