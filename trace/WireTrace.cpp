@@ -207,6 +207,17 @@ void WireTrace::Received(const char* bytes, uint32_t length) {
     Write(Now(), text);
 }
 
+void WireTrace::LetGo(const uint8_t* bytes, uint32_t length) {
+    if (length == 0) return;
+    std::lock_guard<SpinLock> locked(lock);
+    EndPair();
+    text.Clear();
+    text.Text("<- ");
+    text.Hex(bytes, length);
+    text.Text("  let go: came after the answer, before our next frame");
+    Write(Now(), text);
+}
+
 void WireTrace::Result(int32_t code) {
     std::lock_guard<SpinLock> locked(lock);
     EndPair();

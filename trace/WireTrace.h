@@ -55,6 +55,9 @@ public:
     // holds then.
     void FrameSent(const uint8_t* body, uint32_t length, uint32_t result);
     void FrameReceived(const uint8_t* body, int32_t result);
+    // Raw bytes the link thread let go before it sent: they came after the
+    // answer it acted on, so they answer no frame of ours.
+    void LetGo(const uint8_t* bytes, uint32_t length);
 
     // The trace file's path.
     const char* Path() const { return path; }

@@ -125,6 +125,7 @@ void LinkFrames::LetGoUnasked(bool settle) {
         if (waiting > 0) {
             int32_t got = link->Receive(raw, waiting < sizeof raw ? waiting : sizeof raw);
             if (got > 0) {
+                if (trace) trace->LetGo(raw, static_cast<uint32_t>(got));
                 lastArrival = now;
                 settle = true;
             }

@@ -108,6 +108,43 @@ TEST(WireTrace, RepeatsFoldIntoTheFramesRightAbove) {
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end() - 2), expected);
 }
 
+// A line that repeats every frame of the printer: the copies the link lets
+// go stand in the trace, each right after the frame it copies.
+TEST(WireTrace, CopiesLetGoShowAfterTheFrameTheyCopy) {
+    test::TempDir dir;
+    setenv("KORVOCOMM_TRACE", dir.Path().string().c_str(), 1);
+    std::string path;
+    {
+        test::StationLine at;
+        at.line.Answer([&at](const std::string& frame) {
+            std::string out;
+            at.station.Feed(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), out);
+            return out + out;
+        });
+        CRS232NetwLayerServ layer("COM1", 115200, 2, at.line.Factory());
+        std::shared_ptr<WireTrace> trace = WireTrace::Start(7, "RS-232 %s", "COM1");
+        ASSERT_NE(trace, nullptr);
+        path = trace->Path();
+        layer.SetTrace(trace);
+        trace.reset();
+        ASSERT_EQ(layer.Open(), 0);
+        EXPECT_EQ(test::Exchange(layer, "copied\n").code, 0);
+        EXPECT_EQ(layer.Close(), 0); // the link thread ends before at goes
+    }
+    unsetenv("KORVOCOMM_TRACE");
+
+    std::vector<std::string> lines = Lines(path);
+    int letGo = 0;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const size_t mark = lines[i].find("  let go: ");
+        if (mark == std::string::npos) continue;
+        ++letGo;
+        // "<- AA 01 02 73 A6 1F" of the copy begins the frame's own line.
+        EXPECT_EQ(lines[i - 1].compare(0, mark, lines[i], 0, mark), 0) << lines[i];
+    }
+    EXPECT_GE(letGo, 3);
+}
+
 TEST(WireTrace, NothingWithoutTheVariable) {
     unsetenv("KORVOCOMM_TRACE");
     EXPECT_EQ(WireTrace::Start(1, "TCP %s", "127.0.0.1"), nullptr);
